@@ -1,0 +1,72 @@
+// Offscreen frame driver and still shots.
+#include "app/offline.h"
+
+#include <GL/gl.h>
+#include <stb/stb_image_write.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/shell.h"
+#include "scenes/timeline.h"
+
+void RunOfflineFrames(double stepMs, double endMs, bool (*onFrame)(int, double, void*), void* user) {
+    double previous = 0.0;
+    for (int64_t i = 0;; ++i) {
+        // Times come from the frame index, not a running sum, so long runs do not drift.
+        double t = std::min(static_cast<double>(i) * stepMs, endMs);
+        frameMs = t - previous;
+        demoTimeMs = t;
+        RenderFrame();
+        previous = t;
+        if (!onFrame(static_cast<int>(i), t, user)) return;
+        HandleFrameKeys();
+        if (t >= endMs) return;
+    }
+}
+
+void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {
+    rgba.assign(static_cast<size_t>(width) * height * 4, 0);
+    std::vector<uint8_t> rows(rgba.size());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    size_t stride = static_cast<size_t>(width) * 4;
+    for (int y = 0; y < height; ++y)
+        std::copy_n(&rows[stride * (height - 1 - y)], stride, &rgba[stride * y]);
+    // The picture is opaque on screen; the framebuffer's alpha is whatever the blending left.
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+}
+
+bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height) {
+    return stbi_write_png(path, width, height, 4, rgba.data(), width * 4) != 0;
+}
+
+struct ShotState {
+    const DemoOptions* options;
+    bool written;
+};
+
+static bool ShotFrame(int, double t, void* user) {
+    ShotState* s = static_cast<ShotState*>(user);
+    if (t < s->options->shotMs) return true;
+    std::vector<uint8_t> rgba;
+    ReadPicture(rgba, s->options->width, s->options->height);
+    s->written = WritePng(s->options->shotFile.c_str(), rgba, s->options->width, s->options->height);
+    return false;
+}
+
+int RunShot(const DemoOptions& options) {
+    if (!(options.shotMs >= 0.0) || !std::isfinite(options.shotMs)) {
+        fprintf(stderr, "--shot: the time must be 0 or more\n");
+        return 2;
+    }
+    ShotState state = {&options, false};
+    RunOfflineFrames(options.stepMs, options.shotMs, ShotFrame, &state);
+    if (!state.written) {
+        fprintf(stderr, "could not write %s\n", options.shotFile.c_str());
+        return 1;
+    }
+    return 0;
+}

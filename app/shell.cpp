@@ -1,0 +1,191 @@
+// Application shell: the window and its context, the window procedure, the main loop with the
+// demo clock, the lighting toggle and the free camera.
+#include "app/shell.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "app/startup.h"
+#include "platform/platform.h"
+#include "scenes/timeline.h"
+
+// ---- constants ----
+static const char* const kClassName = "OpenGL";
+static const unsigned kKeyL = 76;
+static const double kDegToRad = 0.017453292519943295;
+static const double kHalfPi = 1.5707963267948966;
+static const float kCameraStep = 0.2f;       // units per frame along the view direction
+static const float kCameraTurnDeg = 0.5f;    // degrees per frame
+
+// ---- globals ----
+double demoTimeMs = 0.0;       // sum of measured frame durations
+double frameMs = 0.0;          // last frame's duration
+unsigned char keys[256] = {};  // key-down state by virtual-key code
+bool active = true;            // false while minimised
+bool fullscreen = true;        // display mode
+int lightingOn = 1;            // lighting as flipped by L
+int lightingKeyLatch = 0;      // set by the first L, never cleared
+float camX = 0.0f, camY = 0.0f, camZ = 0.0f;  // free-camera position
+float camRoll = 0.0f;                          // no key changes it
+float camYaw = 0.0f;                           // Left/Right
+float camPitch = 0.0f;                         // Page Up/Page Down
+
+static bool quitRequested = false;  // the loop's quit flag
+bool windowCreationFailed = false;  // no window or GL context could be made
+
+// ---- window ----
+void ResizeViewport(int width, int height) {
+    if (height == 0) height = 1;
+    int x = 0, y = 0;
+    PlatformPictureOrigin(&x, &y);
+    glViewport(x, y, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch) {
+    glRotated(roll, 0.0, 0.0, 1.0);
+    glRotated(yaw, 0.0, 1.0, 0.0);
+    glRotated(pitch, 1.0, 0.0, 0.0);
+    glTranslated(-x, -y, -z);
+}
+
+intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
+    switch (message) {
+    case WM_SIZE:
+        ResizeViewport(static_cast<int>(LoWord(lParam)), static_cast<int>(HiWord(static_cast<uintptr_t>(lParam))));
+        return 0;
+    case WM_ACTIVATE:
+        active = HiWord(wParam) == 0;
+        return 0;
+    case WM_CLOSE:
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam < 256) keys[wParam] = 1;
+        return 0;
+    case WM_KEYUP:
+        if (wParam < 256) keys[wParam] = 0;
+        return 0;
+    case WM_SYSCOMMAND:
+        if (wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER) return 0;
+        return 0;  // nothing else of the system menu exists here
+    default:
+        return 0;
+    }
+}
+
+bool CreateDemoWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
+    fullscreen = fullscreenFlag;
+    if (!PlatformRegisterClass(kClassName)) {
+        PlatformMessageBox("Can't register window claass", "Shit!", MB_ICONINFORMATION);
+        return false;
+    }
+    if (fullscreen) {
+        PlatformChangeDisplayMode(width, height, bits);
+        PlatformShowCursor(false);
+    }
+    if (!PlatformCreateWindow(title, width, height, bits, fullscreen)) {
+        // No window or context: carrying on would draw into nothing, so end cleanly instead.
+        windowCreationFailed = true;
+        PlatformMessageBox("Cannot create the OpenGL window", "Shit!", MB_ICONERROR);
+        if (fullscreen) {
+            PlatformRestoreDisplayMode();
+            PlatformShowCursor(true);
+        }
+        PlatformUnregisterClass(kClassName);
+        return false;
+    }
+    int drawW = 0, drawH = 0;
+    PlatformDrawableSize(&drawW, &drawH);
+    if (fullscreen && drawW > 0 && drawH > 0) {
+        // The size event of the full-screen window carries the picture area.
+        WindowMessage msg;
+        while (PlatformPeekMessage(msg)) WindowProc(msg.message, msg.wParam, msg.lParam);
+    } else {
+        ResizeViewport(width, height);
+    }
+    InitScene();
+    return true;
+}
+
+void DestroyDemoWindow() {
+    if (fullscreen) {
+        PlatformRestoreDisplayMode();
+        PlatformShowCursor(true);
+    }
+    if (!PlatformReleaseCurrent()) PlatformMessageBox("Cannot release hRC and hDC", "Shit!", MB_ICONERROR);
+    if (!PlatformDeleteContext()) PlatformMessageBox("Cannot release hRC", "Shit!", MB_ICONERROR);
+    if (!PlatformDestroyWindow()) PlatformMessageBox("Cannot release hWND", "Shit!", MB_ICONINFORMATION);
+    if (!PlatformUnregisterClass(kClassName))
+        PlatformMessageBox("Cannot release hInstance", "Shit!", MB_ICONINFORMATION);
+}
+
+// ---- loop ----
+void HandleFrameKeys() {
+    if (keys[kKeyL] && lightingKeyLatch == 0) {
+        lightingKeyLatch = 1;
+        lightingOn = lightingOn ? 0 : 1;
+        if (lightingOn)
+            glEnable(GL_LIGHTING);
+        else
+            glDisable(GL_LIGHTING);
+    }
+    // Up and Down use the angles from before this iteration's turn keys.
+    double p = camPitch * kDegToRad;
+    double w = camYaw * kDegToRad - kHalfPi;
+    if (keys[VK_UP]) {
+        camX = static_cast<float>(camX + kCameraStep * std::cos(w) * std::cos(p));
+        camZ = static_cast<float>(camZ + kCameraStep * std::sin(w) * std::cos(p));
+        camY = static_cast<float>(camY - std::sin(p));
+    }
+    if (keys[VK_DOWN]) {
+        camX = static_cast<float>(camX - kCameraStep * std::cos(w) * std::cos(p));
+        camZ = static_cast<float>(camZ - kCameraStep * std::sin(w) * std::cos(p));
+        camY = static_cast<float>(camY + std::sin(p));
+    }
+    if (keys[VK_LEFT]) camYaw -= kCameraTurnDeg;
+    if (keys[VK_RIGHT]) camYaw += kCameraTurnDeg;
+    if (keys[VK_PRIOR]) camPitch -= kCameraTurnDeg;
+    if (keys[VK_NEXT]) camPitch += kCameraTurnDeg;
+}
+
+bool MainLoopIteration() {
+    WindowMessage msg;
+    if (PlatformPeekMessage(msg)) {
+        if (msg.message == WM_QUIT) return false;
+        WindowProc(msg.message, msg.wParam, msg.lParam);
+        return true;
+    }
+    if (!active) {
+        // Minimised: wait for the next message instead of spinning; the clock stands still.
+        PlatformWaitMessage();
+        return true;
+    }
+    if (demoTimeMs > timelineBounds[kTimelineWindows - 1]) quitRequested = true;
+    if (keys[VK_ESCAPE]) {
+        quitRequested = true;
+    } else {
+        uint32_t t0 = GetTickCount();
+        RenderFrame();
+        PlatformSwapBuffers();
+        uint32_t t1 = GetTickCount();
+        // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
+        frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
+        demoTimeMs += frameMs;
+    }
+    HandleFrameKeys();
+    return !quitRequested;
+}
+
+void RunMainLoop() {
+    demoTimeMs = 0.0;
+    quitRequested = false;
+    while (MainLoopIteration()) {
+    }
+}

@@ -1,0 +1,37 @@
+// Application shell: entry, window and context, message and render loop, demo clock, keys, camera.
+#pragma once
+#include <cstdint>
+#include "platform/platform.h"
+
+// ---- demo clock ----
+extern double demoTimeMs;  // sum of the measured durations of all frames so far
+extern double frameMs;     // duration of the last frame (render plus present)
+
+// ---- input and modes ----
+extern unsigned char keys[256];  // 1 while the key with that virtual-key code is down
+extern bool active;              // false while minimised
+extern bool fullscreen;
+extern int lightingOn;
+extern int lightingKeyLatch;
+
+// ---- free camera (angles in degrees) ----
+extern float camX, camY, camZ, camRoll, camYaw, camPitch;
+
+// ---- window ----
+extern bool windowCreationFailed;  // set when the window or its GL context could not be made
+bool CreateDemoWindow(const char* title, int width, int height, int bits, bool fullscreenFlag);
+void DestroyDemoWindow();
+intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam);
+void ResizeViewport(int width, int height);
+void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch);
+
+// ---- loop ----
+// One iteration of the main loop; returns false once the loop is to be left.
+bool MainLoopIteration();
+// Runs the loop until it is left (clock set to 0 first).
+void RunMainLoop();
+// The L key and camera keys, as processed after each frame.
+void HandleFrameKeys();
+
+// The whole program: options, question, window, loop, teardown. Returns the exit code.
+int DemoMain(int argc, char** argv);

@@ -1,0 +1,64 @@
+// Scene start-up: fixed GL state, textures, display lists, particles, the light, glyphs, audio.
+#include "app/startup.h"
+
+#include <GL/gl.h>
+
+#include "platform/platform.h"
+
+// ---- texture slots ----
+Texture demoLogoTex = {};     // title, 2-6 s
+Texture demoLogoSubTex = {};  // subtitle, 2-6 s
+Texture blinkyTex = {};       // chase sprites, 72-86 s
+Texture pinkyTex = {};
+Texture inkeyTex = {};
+Texture clydeTex = {};
+Texture zubTex = {};
+Texture pacmanTex = {};
+Texture marCastleTex = {};    // platform panel, 77-83 s
+Texture marTubeTex = {};
+Texture marShroomTex = {};
+Texture marStarTex = {};
+Texture marMarioTex = {};
+Texture groupLogoTex = {};    // group logo, 0-2 s
+Texture fontTex = {};         // glyph sheet
+Texture ringTex = {};         // particle sprite
+
+// ---- audio ----
+HSTREAM musicStream = 0;    // the soundtrack, 0 = none
+bool musicStarted = false;  // set by the first play request
+
+// ---- light 1 ----
+static const float kLightAmbient[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+static const float kLightDiffuse[4] = {0.9f, 0.9f, 1.0f, 1.0f};
+
+bool InitScene() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, kLightAmbient);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, kLightDiffuse);
+    glEnable(GL_LIGHT1);
+    glEnable(GL_LIGHTING);
+    InitAudio();
+    return true;
+}
+
+void InitAudio() {
+    if ((BASS_GetVersion() >> 16) != 0x0203)
+        PlatformMessageBox("An incorrect version of BASS.DLL was loaded", nullptr, MB_ICONERROR);
+    BASS_Init(-1, 44100, 0, nullptr, nullptr);
+    musicStream = BASS_StreamCreateFile(false, "data\\brimvale.mp3", 0, 0, 0);
+    if (musicStream == 0) PlatformMessageBox("", "", MB_OK);
+    musicStarted = false;
+}
+
+void StartMusicOnce() {
+    if (musicStarted) return;
+    musicStarted = true;
+    BASS_ChannelPlay(musicStream, false);
+}

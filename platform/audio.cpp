@@ -1,0 +1,93 @@
+// Audio over SDL2_mixer: one streamed music track, decoded on the mixer's own thread as it plays.
+#include "platform/audio.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+// ---- constants ----
+static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
+static const int kMixerChunkSamples = 2048;
+
+// ---- globals ----
+int audioStreamsOpened = 0;  // successful stream creations
+int audioPlayRequests = 0;   // play calls that reached a stream
+
+static bool deviceOpen = false;      // mixer output device running
+static Mix_Music* music = nullptr;   // the one stream; handle 1 refers to it
+static bool silentStream = false;    // stream accepted without a device: plays nothing
+
+uint32_t BASS_GetVersion() { return kAudioVersion; }
+
+bool BASS_Init(int /*device*/, uint32_t frequency, uint32_t /*flags*/, void* /*window*/, void* /*reserved*/) {
+    if (deviceOpen) return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        fprintf(stderr, "audio: %s; the show runs silent\n", SDL_GetError());
+        return false;
+    }
+    if (Mix_OpenAudio(static_cast<int>(frequency), AUDIO_S16SYS, 2, kMixerChunkSamples) != 0) {
+        fprintf(stderr, "audio: %s; the show runs silent\n", Mix_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    Mix_Init(MIX_INIT_MP3);
+    deviceOpen = true;
+    return true;
+}
+
+// Without an output device the file is still checked, so that a missing or broken soundtrack is
+// reported the same way with or without sound.
+static bool LooksLikeMp3(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    unsigned char head[4] = {0, 0, 0, 0};
+    size_t n = fread(head, 1, sizeof head, f);
+    fclose(f);
+    if (n < 3) return false;
+    if (memcmp(head, "ID3", 3) == 0) return true;
+    return n == 4 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
+}
+
+HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length,
+                              uint32_t /*flags*/) {
+    if (fromMemory || offset != 0 || length != 0 || music || silentStream) return 0;
+    std::string path = ResolveDataPath(file);
+    if (path.empty()) return 0;
+    if (!deviceOpen) {
+        if (!LooksLikeMp3(path.c_str())) return 0;
+        silentStream = true;
+    } else {
+        music = Mix_LoadMUS(path.c_str());
+        if (!music) return 0;
+    }
+    ++audioStreamsOpened;
+    return 1;
+}
+
+bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
+    if (handle != 1) return false;
+    ++audioPlayRequests;
+    if (!music) return silentStream;
+    if (!restart && Mix_PlayingMusic()) return true;
+    return Mix_PlayMusic(music, 1) == 0;
+}
+
+bool DecodeAudioFile(const char* path, std::vector<int16_t>& samples, int& channels, int& rate) {
+    samples.clear();
+    if (!deviceOpen && !BASS_Init(-1, 44100, 0, nullptr, nullptr)) return false;
+    std::string resolved = ResolveDataPath(path);
+    if (resolved.empty()) return false;
+    Mix_Chunk* chunk = Mix_LoadWAV(resolved.c_str());
+    if (!chunk) return false;
+    Uint16 format = 0;
+    Mix_QuerySpec(&rate, &format, &channels);
+    samples.resize(chunk->alen / sizeof(int16_t));
+    memcpy(samples.data(), chunk->abuf, samples.size() * sizeof(int16_t));
+    Mix_FreeChunk(chunk);
+    return format == AUDIO_S16SYS;
+}

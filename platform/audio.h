@@ -1,0 +1,21 @@
+// Audio stand-in: exactly the four calls the start-up and title scene rely on, over SDL2_mixer.
+// The stream is decoded as it plays, on the mixer's own thread.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+typedef uint32_t HSTREAM;
+
+uint32_t BASS_GetVersion();  // high word 0x0203
+bool BASS_Init(int device, uint32_t frequency, uint32_t flags, void* window, void* reserved);
+HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length,
+                              uint32_t flags);  // 0 on failure
+bool BASS_ChannelPlay(HSTREAM handle, bool restart);
+
+// For tests: how often a stream was opened and played.
+extern int audioStreamsOpened;
+extern int audioPlayRequests;
+
+// Decodes a whole sound file (for tests and tools, never at start-up) into interleaved 16-bit
+// samples at the mixer's rate. False if it cannot be opened or decoded.
+bool DecodeAudioFile(const char* path, std::vector<int16_t>& samples, int& channels, int& rate);

@@ -1,0 +1,383 @@
+// Platform layer over SDL2: window and GL context, presentation, window messages, message boxes,
+// the tick count and data-file lookup. The rest of the program sees only platform.h.
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include <GL/gl.h>
+
+// ---- constants ----
+static const int kDepthBits = 16;
+
+// ---- globals ----
+bool platformHeadless = false;  // offscreen runs: boxes go to stderr, nothing waits on the user
+
+static uint32_t (*tickSource)() = nullptr;  // test override of the tick count
+static SDL_Window* window = nullptr;        // the one window
+static SDL_GLContext context = nullptr;     // its GL context
+static bool classRegistered = false;        // stands in for the window class
+static bool videoStarted = false;           // SDL video subsystem initialised by us
+static bool letterbox = false;              // full screen: picture area with bars
+static int pictureWidth = 0;                // requested picture size (full-screen aspect)
+static int pictureHeight = 0;
+static int pictureX = 0;                    // picture origin inside the drawable
+static int pictureY = 0;
+static std::deque<WindowMessage> pendingMessages;  // posted messages, handled before SDL events
+static std::string programDir;                     // folder of the executable, with trailing '/'
+
+// ---- key translation: SDL key codes to the virtual-key codes the program uses ----
+struct KeyMapping {
+    SDL_Keycode sdl;
+    unsigned vk;
+};
+static const KeyMapping keyTable[] = {
+    {SDLK_ESCAPE, VK_ESCAPE},  // ends the show
+    {SDLK_PAGEUP, VK_PRIOR},   // camera pitch -
+    {SDLK_PAGEDOWN, VK_NEXT},  // camera pitch +
+    {SDLK_LEFT, VK_LEFT},      // camera yaw -
+    {SDLK_UP, VK_UP},          // camera forward
+    {SDLK_RIGHT, VK_RIGHT},    // camera yaw +
+    {SDLK_DOWN, VK_DOWN},      // camera backward
+    {SDLK_BACKSPACE, 8},       // VK_BACK
+    {SDLK_TAB, 9},             // VK_TAB
+    {SDLK_RETURN, 13},         // VK_RETURN
+    {SDLK_SPACE, 32},          // VK_SPACE
+    {SDLK_END, 35},            // VK_END
+    {SDLK_HOME, 36},           // VK_HOME
+    {SDLK_INSERT, 45},         // VK_INSERT
+    {SDLK_DELETE, 46},         // VK_DELETE
+    {SDLK_LSHIFT, 16},         // VK_SHIFT
+    {SDLK_RSHIFT, 16},         // VK_SHIFT
+    {SDLK_LCTRL, 17},          // VK_CONTROL
+    {SDLK_RCTRL, 17},          // VK_CONTROL
+};
+
+static unsigned VirtualKeyFor(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return 'A' + static_cast<unsigned>(key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<unsigned>(key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return 112 + static_cast<unsigned>(key - SDLK_F1);
+    for (const KeyMapping& m : keyTable)
+        if (m.sdl == key) return m.vk;
+    return 0;  // not a key the program knows: not reported
+}
+
+// ---- message boxes ----
+static bool CanShowBoxes() {
+    if (platformHeadless) return false;
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) return false;
+    return getenv("DISPLAY") != nullptr || getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
+    text = text ? text : "";
+    caption = caption ? caption : "Error";
+    bool question = (type & 0xF) == MB_YESNO;
+    if (!CanShowBoxes()) {
+        fprintf(stderr, "%s: %s\n", caption, text);
+        fflush(stderr);
+        return question ? IDYES : IDOK;
+    }
+    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+    if (type & MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
+    SDL_MessageBoxButtonData yesNo[2] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"},
+    };
+    SDL_MessageBoxButtonData ok[1] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK, "OK"},
+    };
+    SDL_MessageBoxData box = {};
+    box.flags = flags;
+    box.window = nullptr;  // no owner
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = question ? 2 : 1;
+    box.buttons = question ? yesNo : ok;
+    int pressed = 0;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        // The box could not be shown: say it on stderr so the message is not lost.
+        fprintf(stderr, "%s: %s\n", caption, text);
+        return 0;
+    }
+    return pressed;
+}
+
+// ---- time ----
+static uint32_t MonotonicTicks() {
+    timespec ts = {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);  // wraps like the 32-bit count it stands for
+}
+
+uint32_t GetTickCount() { return tickSource ? tickSource() : MonotonicTicks(); }
+
+void SetTickSource(uint32_t (*source)()) { tickSource = source; }
+
+// ---- window and GL context ----
+bool PlatformRegisterClass(const char* className) {
+    if (!className || !*className || classRegistered) return false;
+    classRegistered = true;
+    return true;
+}
+
+bool PlatformUnregisterClass(const char* className) {
+    if (!className || !classRegistered) return false;
+    classRegistered = false;
+    return true;
+}
+
+void PlatformChangeDisplayMode(int width, int height, int /*bits*/) {
+    // No real mode switch: the full-screen window keeps the desktop mode and shows the picture
+    // in the centred area of this aspect, so nothing is left to restore after a crash.
+    letterbox = true;
+    pictureWidth = width;
+    pictureHeight = height;
+}
+
+void PlatformRestoreDisplayMode() { letterbox = false; }
+
+void PlatformShowCursor(bool show) {
+    if (videoStarted) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+// Largest centred area of the requested aspect inside the drawable; the whole drawable otherwise.
+static void UpdatePictureArea(int drawableW, int drawableH, int* areaW, int* areaH) {
+    if (!letterbox || pictureWidth <= 0 || pictureHeight <= 0) {
+        pictureX = pictureY = 0;
+        *areaW = drawableW;
+        *areaH = drawableH;
+        return;
+    }
+    long long w = drawableW;
+    long long h = drawableW * static_cast<long long>(pictureHeight) / pictureWidth;
+    if (h > drawableH) {
+        h = drawableH;
+        w = drawableH * static_cast<long long>(pictureWidth) / pictureHeight;
+    }
+    pictureX = static_cast<int>((drawableW - w) / 2);
+    pictureY = static_cast<int>((drawableH - h) / 2);
+    *areaW = static_cast<int>(w);
+    *areaH = static_cast<int>(h);
+    // Bars stay black: the picture's clears and draws are confined to its area.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(pictureX, pictureY, *areaW, *areaH);
+}
+
+static void ClearBars() {
+    if (!letterbox || (pictureX == 0 && pictureY == 0)) return;
+    GLfloat saved[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(saved[0], saved[1], saved[2], saved[3]);
+}
+
+bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
+    if (platformHeadless && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!videoStarted) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            fprintf(stderr, "video: %s\n", SDL_GetError());
+            return false;
+        }
+        videoStarted = true;
+    }
+    int channel = bits >= 32 ? 8 : 5;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, bits >= 32 ? 8 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, kDepthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Fixed-function drawing needs a legacy context.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (fullscreenFlag)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    else
+        flags |= SDL_WINDOW_RESIZABLE;
+    if (!platformHeadless) flags |= SDL_WINDOW_SHOWN;
+    window = SDL_CreateWindow(title, 0, 0, width, height, flags);
+    if (!window) {
+        fprintf(stderr, "window: %s\n", SDL_GetError());
+        return false;
+    }
+    if (!fullscreenFlag && !platformHeadless) {
+        // Put the outer frame, not the client area, at the screen's top-left.
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0)
+            SDL_SetWindowPosition(window, left, top);
+    }
+    context = SDL_GL_CreateContext(window);
+    if (!context) {
+        fprintf(stderr, "GL context: %s\n", SDL_GetError());
+        SDL_DestroyWindow(window);
+        window = nullptr;
+        return false;
+    }
+    SDL_GL_MakeCurrent(window, context);
+    if (platformHeadless) {
+        SDL_GL_SetSwapInterval(0);
+    } else if (SDL_GL_SetSwapInterval(-1) != 0) {
+        SDL_GL_SetSwapInterval(1);  // adaptive vsync unavailable: plain vsync
+    }
+    SDL_DisableScreenSaver();
+    return true;
+}
+
+bool PlatformReleaseCurrent() {
+    if (!window) return false;
+    return SDL_GL_MakeCurrent(window, nullptr) == 0;
+}
+
+bool PlatformDeleteContext() {
+    if (!context) return false;
+    SDL_GL_DeleteContext(context);
+    context = nullptr;
+    return true;
+}
+
+bool PlatformDestroyWindow() {
+    if (!window) return false;
+    SDL_DestroyWindow(window);
+    window = nullptr;
+    SDL_EnableScreenSaver();
+    return true;
+}
+
+void PlatformSwapBuffers() {
+    if (!window) return;
+    SDL_GL_SwapWindow(window);
+    ClearBars();
+}
+
+void PlatformPictureOrigin(int* x, int* y) {
+    *x = pictureX;
+    *y = pictureY;
+}
+
+void PlatformDrawableSize(int* width, int* height) {
+    *width = *height = 0;
+    if (window) SDL_GL_GetDrawableSize(window, width, height);
+}
+
+// ---- window messages ----
+static bool TranslateEvent(const SDL_Event& e, WindowMessage& msg) {
+    switch (e.type) {
+    case SDL_QUIT:
+        msg = {WM_CLOSE, 0, 0};
+        return true;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        unsigned vk = VirtualKeyFor(e.key.keysym.sym);
+        if (vk == 0) return false;
+        msg = {e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 0};
+        return true;
+    }
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            int dw = 0, dh = 0, aw = 0, ah = 0;
+            PlatformDrawableSize(&dw, &dh);
+            UpdatePictureArea(dw, dh, &aw, &ah);
+            msg = {WM_SIZE, 0, MakeSizeParam(aw, ah)};
+            return true;
+        }
+        case SDL_WINDOWEVENT_MINIMIZED:
+            msg = {WM_ACTIVATE, 1u << 16, 0};  // high word set: minimised
+            return true;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_SHOWN:
+            msg = {WM_ACTIVATE, 0, 0};
+            return true;
+        case SDL_WINDOWEVENT_CLOSE:
+            msg = {WM_CLOSE, 0, 0};
+            return true;
+        default:
+            return false;
+        }
+    default:
+        return false;
+    }
+}
+
+bool PlatformPeekMessage(WindowMessage& msg) {
+    if (!pendingMessages.empty()) {
+        msg = pendingMessages.front();
+        pendingMessages.pop_front();
+        return true;
+    }
+    if (!videoStarted) return false;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        if (TranslateEvent(e, msg)) return true;
+    }
+    return false;
+}
+
+void PlatformWaitMessage() {
+    if (!pendingMessages.empty() || !videoStarted) return;
+    SDL_Event e;
+    if (SDL_WaitEvent(&e)) {
+        WindowMessage msg;
+        if (TranslateEvent(e, msg)) pendingMessages.push_back(msg);
+    }
+}
+
+void PlatformPostMessage(const WindowMessage& msg) { pendingMessages.push_back(msg); }
+
+void PostQuitMessage(int code) { pendingMessages.push_back({WM_QUIT, static_cast<uintptr_t>(code), 0}); }
+
+// ---- files ----
+void PlatformSetProgramPath(const char* argv0) {
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    std::string path;
+    if (n > 0) {
+        buffer[n] = '\0';
+        path = buffer;
+    } else if (argv0) {
+        path = argv0;
+    }
+    size_t slash = path.find_last_of('/');
+    programDir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+const char* ResolveDataPath(const char* path) {
+    static std::string resolved;
+    resolved.clear();
+    if (!path) return "";
+    std::string local(path);
+    for (char& c : local)
+        if (c == '\\') c = '/';
+    if (access(local.c_str(), F_OK) == 0) {
+        resolved = local;
+    } else if (!programDir.empty() && local[0] != '/') {
+        // Started from elsewhere: the data folder beside the executable is what users expect.
+        std::string beside = programDir + local;
+        if (access(beside.c_str(), F_OK) == 0) resolved = beside;
+    }
+    return resolved.c_str();
+}
+
+FILE* OpenDataFile(const char* path, const char* mode) {
+    const char* resolved = ResolveDataPath(path);
+    if (!*resolved) return nullptr;
+    return fopen(resolved, mode);
+}

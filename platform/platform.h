@@ -1,0 +1,96 @@
+// Platform layer: the window-system, presentation, message-box, tick-count and file calls the
+// program needs, over SDL2. Nothing outside platform/ includes SDL.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+// ---- message boxes (no owner window) ----
+enum : unsigned {
+    MB_OK = 0x0,
+    MB_YESNO = 0x4,
+    MB_ICONERROR = 0x10,
+    MB_ICONINFORMATION = 0x40,
+};
+enum { IDOK = 1, IDYES = 6, IDNO = 7 };
+
+// Shows a modal box and returns the button pressed. Headless, or with no display, the box is
+// one line "caption: text" on stderr and never blocks; a Yes/No question then answers IDYES.
+int PlatformMessageBox(const char* text, const char* caption, unsigned type);
+
+// Headless runs (offscreen rendering: shots, capture, benchmark, tests) never show a box.
+extern bool platformHeadless;
+
+// ---- time ----
+// Milliseconds as an unsigned 32-bit count that wraps every 2^32 ms.
+uint32_t GetTickCount();
+// Tests replace the tick source to drive the clock exactly; nullptr restores the real one.
+void SetTickSource(uint32_t (*source)());
+
+// ---- window and GL context ----
+bool PlatformRegisterClass(const char* className);
+bool PlatformUnregisterClass(const char* className);
+// Full screen shows what a width x height mode would: a desktop-sized window whose picture is
+// the largest centred area of that aspect, with black bars; no real mode switch happens.
+void PlatformChangeDisplayMode(int width, int height, int bits);
+void PlatformRestoreDisplayMode();
+void PlatformShowCursor(bool show);
+// Window with the given client size (windowed) at the top-left, with a double-buffered
+// compatibility GL context of `bits` colour and 16 depth bits made current. False on failure.
+bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreen);
+bool PlatformReleaseCurrent();  // make no context current
+bool PlatformDeleteContext();
+bool PlatformDestroyWindow();
+void PlatformSwapBuffers();
+// Offset of the picture area inside the drawable (non-zero only with letterbox bars).
+void PlatformPictureOrigin(int* x, int* y);
+// Size of the drawable in pixels.
+void PlatformDrawableSize(int* width, int* height);
+
+// ---- window messages ----
+enum : unsigned {
+    WM_SIZE = 5,
+    WM_ACTIVATE = 6,
+    WM_CLOSE = 16,
+    WM_QUIT = 18,
+    WM_KEYDOWN = 256,
+    WM_KEYUP = 257,
+    WM_SYSCOMMAND = 274,
+};
+enum : unsigned { SC_SCREENSAVE = 0xF140, SC_MONITORPOWER = 0xF170 };
+enum : unsigned {
+    VK_ESCAPE = 27,
+    VK_PRIOR = 33,
+    VK_NEXT = 34,
+    VK_LEFT = 37,
+    VK_UP = 38,
+    VK_RIGHT = 39,
+    VK_DOWN = 40,
+};
+
+struct WindowMessage {
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+inline unsigned LoWord(intptr_t v) { return static_cast<unsigned>(v) & 0xFFFFu; }
+inline unsigned HiWord(uintptr_t v) { return (static_cast<unsigned>(v) >> 16) & 0xFFFFu; }
+inline intptr_t MakeSizeParam(int w, int h) { return static_cast<intptr_t>((h & 0xFFFF) << 16 | (w & 0xFFFF)); }
+
+// Takes one pending message (window events translated to the messages above, keys as
+// virtual-key codes); false when the queue is empty.
+bool PlatformPeekMessage(WindowMessage& msg);
+// Blocks until a message is pending (used while minimised, so the loop does not spin).
+void PlatformWaitMessage();
+// Queues a message as if the window system had sent it (tests drive the pump with it).
+void PlatformPostMessage(const WindowMessage& msg);
+void PostQuitMessage(int code);
+
+// ---- files ----
+// Opens a data path written with backslashes ("data\\x.tga" opens data/x.tga). When the current
+// directory has no such file, the folder of the executable is tried as well.
+FILE* OpenDataFile(const char* path, const char* mode);
+// The path OpenDataFile would open, or an empty string if none exists.
+const char* ResolveDataPath(const char* path);
+// Remembers argv[0] so that the folder of the executable can be found.
+void PlatformSetProgramPath(const char* argv0);

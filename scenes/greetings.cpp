@@ -1,0 +1,4 @@
+// Placeholder until the scene is drawn: the frame stays the white prologue.
+#include "scenes/scenes.h"
+
+void SceneGreetings() {}

@@ -1,0 +1,17 @@
+// Drawing idioms that many scenes share.
+#pragma once
+
+// The particle field as a layer behind the scene: DrawParticles, then a depth clear.
+void ParticleBackdrop();
+// UpdateParticles, once per frame in every scene that drew the backdrop.
+void ParticleStep();
+// Darkens the finished picture towards black as r goes from 0.8 to 1 (writes fadeAlpha).
+void FadeOutOverlay(float r);
+
+// Typed text block: trunc(total * r) characters of lines[0..countedLines-1], line i printed at
+// (x, y0 + 14 i), at most one partial line and always the last one printed.
+void TypedTextBlock(const char* const* lines, int countedLines, float x, int y0, float r);
+
+// What the typed text block prints: for line i, how many characters are shown (0 = not printed).
+// Fills shown[0..countedLines-1] and returns the number of lines printed.
+int TypedTextSlice(const char* const* lines, int countedLines, float r, int* shown);

@@ -1,0 +1,6 @@
+// Placeholder until the scene is drawn: the frame stays the white prologue.
+#include "scenes/scenes.h"
+
+void SceneShrinkFirst() {}
+void SceneShrinkFade() {}
+void SceneShakeOnBlack() {}

@@ -1,0 +1,27 @@
+#include "tests/gl_test_context.h"
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+
+#include "app/shell.h"
+#include "platform/platform.h"
+
+bool OpenTestGlContext(int width, int height) {
+    static bool opened = false;
+    if (opened) return true;
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    platformHeadless = true;
+    fullscreen = false;
+    if (!PlatformCreateWindow("test", width, height, 32, false)) return false;
+    ResizeViewport(width, height);
+    opened = true;
+    return true;
+}
+
+std::vector<uint8_t> ReadFramebuffer(int width, int height) {
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
