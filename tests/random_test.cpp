@@ -1,0 +1,82 @@
+// The demo's generator: known sequences, its 15-bit range, and the --seed override.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/random.h"
+
+namespace {
+
+// Checks run in a fresh copy of the program so the generator's state is its start-up state.
+void UseFreshProcess() { ::testing::FLAGS_gtest_death_test_style = "threadsafe"; }
+
+bool StartsAsIfSeededWithOne() {
+    const int a = DemoRand();
+    const int b = DemoRand();
+    return a == 41 && b == 18467;
+}
+
+bool FixedSeedWins() {
+    DemoSrand(1234);
+    const int before = DemoRand();
+    FixRandomSeed(1);
+    const int unchanged = DemoRand();  // fixing does not reseed by itself
+    DemoSrand(1234);
+    const int a = DemoRand();
+    DemoSrand(99);
+    const int b = DemoRand();
+    FixRandomSeed(0);  // a later --seed wins
+    DemoSrand(5);
+    const int c = DemoRand();
+    return before == 4068 && unchanged == 213 && a == 41 && b == 41 && c == 38;
+}
+
+}  // namespace
+
+TEST(Random, KnownSeedsGiveTheClassicSequence) {
+    DemoSrand(1);
+    EXPECT_EQ(DemoRand(), 41);
+    EXPECT_EQ(DemoRand(), 18467);
+    EXPECT_EQ(DemoRand(), 6334);
+    EXPECT_EQ(DemoRand(), 26500);
+
+    DemoSrand(0);
+    EXPECT_EQ(DemoRand(), 38);
+    EXPECT_EQ(DemoRand(), 7719);
+
+    // The state wraps modulo 2^32 rather than overflowing.
+    DemoSrand(0xFFFFFFFFu);
+    EXPECT_EQ(DemoRand(), 35);
+    EXPECT_EQ(DemoRand(), 29739);
+
+    // Reseeding restarts the sequence.
+    DemoSrand(1234);
+    const int first = DemoRand();
+    DemoSrand(1234);
+    EXPECT_EQ(DemoRand(), first);
+    EXPECT_EQ(first, 4068);
+}
+
+TEST(Random, ValuesCoverExactlyZeroTo32767) {
+    DemoSrand(7);
+    int lowest = kDemoRandMax, highest = 0;
+    for (int i = 0; i < 1 << 20; ++i) {
+        const int v = DemoRand();
+        ASSERT_GE(v, 0);
+        ASSERT_LE(v, kDemoRandMax);
+        if (v < lowest) lowest = v;
+        if (v > highest) highest = v;
+    }
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, 32767);
+}
+
+TEST(Random, UnseededStartsAsIfSeededWithOne) {
+    UseFreshProcess();
+    EXPECT_EXIT(std::exit(StartsAsIfSeededWithOne() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Random, FixedSeedOverridesEveryLaterSeeding) {
+    UseFreshProcess();
+    EXPECT_EXIT(std::exit(FixedSeedWins() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
