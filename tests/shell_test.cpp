@@ -1,0 +1,247 @@
+// Main loop, window procedure, keys and camera on a real offscreen GL context, with the tick
+// count driven by the test so that clock arithmetic is exact.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/shell.h"
+#include "platform/platform.h"
+#include "tests/gl_test_context.h"
+
+namespace {
+
+uint32_t fakeTicks = 0;     // current fake tick count
+uint32_t tickStep = 0;      // added on every read
+int tickReads = 0;          // two reads per rendered frame
+
+uint32_t FakeTicks() {
+    ++tickReads;
+    uint32_t now = fakeTicks;
+    fakeTicks += tickStep;
+    return now;
+}
+
+class LoopTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        SetTickSource(FakeTicks);
+        fakeTicks = 1000;
+        tickStep = 10;
+        tickReads = 0;
+        demoTimeMs = 0.0;
+        frameMs = 0.0;
+        active = true;
+        std::fill(std::begin(keys), std::end(keys), 0);
+        glEnable(GL_LIGHTING);
+        lightingOn = 1;
+        lightingKeyLatch = 0;
+        camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
+        WindowMessage drain;
+        while (PlatformPeekMessage(drain)) {
+        }
+    }
+    void TearDown() override { SetTickSource(nullptr); }
+    int FramesRendered() const { return tickReads / 2; }
+};
+
+}  // namespace
+
+TEST_F(LoopTest, ClockAddsEachFramesMeasuredDuration) {
+    ASSERT_TRUE(MainLoopIteration());
+    EXPECT_EQ(frameMs, 10.0);
+    EXPECT_EQ(demoTimeMs, 10.0);
+    tickStep = 0;  // two reads within one tick add nothing
+    ASSERT_TRUE(MainLoopIteration());
+    EXPECT_EQ(frameMs, 0.0);
+    EXPECT_EQ(demoTimeMs, 10.0);
+}
+
+TEST_F(LoopTest, FrameAcrossTickWrapMeasuresItsRealLength) {
+    fakeTicks = 0xFFFFFFF0u;
+    tickStep = 32;
+    ASSERT_TRUE(MainLoopIteration());
+    EXPECT_EQ(frameMs, 32.0);
+    EXPECT_EQ(demoTimeMs, 32.0);
+}
+
+TEST_F(LoopTest, EndOfDemoRendersTheFrameThatStartsPastTheEndThenStops) {
+    demoTimeMs = 124000.0;  // exactly the end: the show goes on
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_EQ(FramesRendered(), 1);
+    EXPECT_EQ(demoTimeMs, 124010.0);
+    EXPECT_FALSE(MainLoopIteration());  // starts above the end: rendered, then the loop ends
+    EXPECT_EQ(FramesRendered(), 2);
+    EXPECT_EQ(demoTimeMs, 124020.0);
+}
+
+TEST_F(LoopTest, EscapeEndsWithoutRenderingButStillHandlesKeys) {
+    keys[VK_ESCAPE] = 1;
+    keys['L'] = 1;
+    keys[VK_RIGHT] = 1;
+    EXPECT_FALSE(MainLoopIteration());
+    EXPECT_EQ(FramesRendered(), 0);
+    EXPECT_EQ(demoTimeMs, 0.0);
+    EXPECT_EQ(lightingOn, 0);
+    EXPECT_EQ(camYaw, 0.5f);
+}
+
+TEST_F(LoopTest, PendingMessagesAreHandledOneAtATimeBeforeAnyFrame) {
+    PlatformPostMessage({WM_KEYDOWN, 'L', 0});
+    PlatformPostMessage({WM_KEYUP, 'L', 0});
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_EQ(keys['L'], 1);
+    EXPECT_EQ(FramesRendered(), 0);
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_EQ(keys['L'], 0);
+    EXPECT_EQ(FramesRendered(), 0);
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_EQ(FramesRendered(), 1);
+}
+
+TEST_F(LoopTest, CloseEndsTheLoopBeforeAnotherFrame) {
+    EXPECT_EQ(WindowProc(WM_CLOSE, 0, 0), 0);
+    EXPECT_FALSE(MainLoopIteration());
+    EXPECT_EQ(FramesRendered(), 0);
+}
+
+TEST_F(LoopTest, LightingKeyActsOnlyOnFirstPress) {
+    keys['L'] = 1;
+    HandleFrameKeys();
+    EXPECT_EQ(lightingOn, 0);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    HandleFrameKeys();  // held
+    EXPECT_EQ(lightingOn, 0);
+    keys['L'] = 0;
+    HandleFrameKeys();
+    keys['L'] = 1;  // pressed again
+    HandleFrameKeys();
+    EXPECT_EQ(lightingOn, 0);
+    EXPECT_EQ(lightingKeyLatch, 1);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+}
+
+TEST_F(LoopTest, MinimisedWindowRendersNothingAndFreezesTheClock) {
+    PlatformPostMessage({WM_ACTIVATE, 1u << 16, 0});
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_FALSE(active);
+    PlatformPostMessage({WM_KEYDOWN, VK_RIGHT, 0});
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_EQ(keys[VK_RIGHT], 1);
+    PlatformPostMessage({WM_ACTIVATE, 0, 0});
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(active);
+    EXPECT_EQ(FramesRendered(), 0);
+    EXPECT_EQ(demoTimeMs, 0.0);
+    EXPECT_EQ(camYaw, 0.0f);  // keys are not processed while no frame is due
+    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_EQ(FramesRendered(), 1);
+    EXPECT_EQ(camYaw, 0.5f);
+}
+
+TEST(Camera, ForwardStepUsesAnglesFromBeforeThisFramesTurns) {
+    std::fill(std::begin(keys), std::end(keys), 0);
+    camX = camY = camZ = camYaw = camPitch = 0.0f;
+    keys[VK_UP] = 1;
+    keys[VK_NEXT] = 1;
+    keys[VK_RIGHT] = 1;
+    HandleFrameKeys();
+    // Yaw 0 means w = -90 degrees: forward is -z; pitch 0 gives no vertical step.
+    EXPECT_NEAR(camX, 0.0f, 1e-7f);
+    EXPECT_FLOAT_EQ(camZ, -0.2f);
+    EXPECT_EQ(camY, 0.0f);
+    EXPECT_EQ(camPitch, 0.5f);
+    EXPECT_EQ(camYaw, 0.5f);
+}
+
+TEST(Camera, VerticalStepIsTheFullSineOfPitch) {
+    std::fill(std::begin(keys), std::end(keys), 0);
+    camX = camY = camZ = camYaw = 0.0f;
+    camPitch = 30.0f;
+    keys[VK_UP] = 1;
+    HandleFrameKeys();
+    EXPECT_FLOAT_EQ(camY, -0.5f);
+    EXPECT_FLOAT_EQ(camZ, static_cast<float>(-0.2 * std::cos(30.0 * 0.017453292519943295)));
+    keys[VK_UP] = 0;
+    keys[VK_DOWN] = 1;
+    HandleFrameKeys();
+    EXPECT_NEAR(camY, 0.0f, 1e-6f);
+    EXPECT_NEAR(camZ, 0.0f, 1e-6f);
+}
+
+TEST(Camera, HeldKeysForManyFramesStayFinite) {
+    std::fill(std::begin(keys), std::end(keys), 0);
+    camX = camY = camZ = camYaw = camPitch = 0.0f;
+    for (unsigned k : {VK_UP, VK_LEFT, VK_PRIOR}) keys[k] = 1;
+    for (int i = 0; i < 100000; ++i) HandleFrameKeys();
+    EXPECT_TRUE(std::isfinite(camX) && std::isfinite(camY) && std::isfinite(camZ));
+    EXPECT_EQ(camYaw, -50000.0f);
+    EXPECT_EQ(camPitch, -50000.0f);
+}
+
+TEST_F(GlTest, ResizeToZeroHeightUsesOneAndAspectOfWidth) {
+    ResizeViewport(800, 0);
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], 800);
+    EXPECT_EQ(vp[3], 1);
+    GLdouble proj[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    double f = 1.0 / std::tan(22.5 * 0.017453292519943295);
+    EXPECT_NEAR(proj[0], f / 800.0, 1e-9 * f);
+    EXPECT_NEAR(proj[5], f, 1e-6);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    ResizeViewport(1024, 768);
+}
+
+TEST_F(GlTest, SizeMessageResizesViewportAndAspect) {
+    WindowProc(WM_SIZE, 0, MakeSizeParam(1600, 900));
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], 1600);
+    EXPECT_EQ(vp[3], 900);
+    GLdouble proj[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    EXPECT_NEAR(proj[5] / proj[0], 1600.0 / 900.0, 1e-6);
+    ResizeViewport(1024, 768);
+}
+
+TEST_F(GlTest, CameraAtRestLeavesTheViewUnchangedAndMovesItOtherwise) {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    ApplyCamera(0, 0, 0, 0, 0, 0);
+    GLdouble m[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], (i % 5 == 0) ? 1.0 : 0.0);
+    // Rotations first, then the translation: the point one unit ahead of a camera at x = 1
+    // turned 90 degrees to the right lands on the eye's -x axis.
+    glLoadIdentity();
+    ApplyCamera(1, 0, 0, 0, 90, 0);
+    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    double p[3] = {1, 0, -1};
+    double out[3];
+    for (int r = 0; r < 3; ++r) out[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
+    EXPECT_NEAR(out[0], -1.0, 1e-6);
+    EXPECT_NEAR(out[1], 0.0, 1e-6);
+    EXPECT_NEAR(out[2], 0.0, 1e-6);
+    glLoadIdentity();
+}
+
+TEST(WindowProcedure, RecordsKeysActivationAndSwallowsScreenSaver) {
+    std::fill(std::begin(keys), std::end(keys), 0);
+    WindowProc(WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_EQ(keys[VK_LEFT], 1);
+    WindowProc(WM_KEYUP, VK_LEFT, 0);
+    EXPECT_EQ(keys[VK_LEFT], 0);
+    WindowProc(WM_KEYDOWN, 300, 0);  // out of range: ignored, nothing written past the array
+    active = true;
+    WindowProc(WM_ACTIVATE, 0x00010001u, 0);  // minimised
+    EXPECT_FALSE(active);
+    WindowProc(WM_ACTIVATE, 0x00000000u, 0);  // losing or gaining focus while visible
+    EXPECT_TRUE(active);
+    EXPECT_EQ(WindowProc(WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
+    EXPECT_EQ(WindowProc(WM_SYSCOMMAND, SC_MONITORPOWER, 0), 0);
+}
