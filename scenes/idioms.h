@@ -9,9 +9,10 @@ void ParticleStep();
 void FadeOutOverlay(float r);
 
 // Typed text block: trunc(total * r) characters of lines[0..countedLines-1], line i printed at
-// (x, y0 + 14 i), at most one partial line and always the last one printed.
+// (x, y0 + 14 i), at most one partial line and always the last one printed. Lines are cut at 49
+// characters (a 50-byte line buffer); at most 64 lines count, more than a screen holds.
 void TypedTextBlock(const char* const* lines, int countedLines, float x, int y0, float r);
 
-// What the typed text block prints: for line i, how many characters are shown (0 = not printed).
-// Fills shown[0..countedLines-1] and returns the number of lines printed.
+// What the typed text block prints: for line i, how many characters are shown (0 beyond the lines
+// printed). Fills shown[0..countedLines-1] and returns the number of lines printed.
 int TypedTextSlice(const char* const* lines, int countedLines, float r, int* shown);
