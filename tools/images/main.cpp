@@ -13,11 +13,6 @@
 
 namespace {
 
-bool MakeFont(Image& out)
-{
-    return MakeFontSheet(out);
-}
-
 constexpr TgaRules opaque = {24, false};
 constexpr TgaRules blended = {32, true};
 
@@ -30,7 +25,7 @@ const std::vector<Picture>& AllPictures()
         {"demologo.tga", MakeTitleLogo, blended},
         {"demologo_sub.tga", MakeSubtitle, blended},
         {"ring.tga", MakeRing, blended},
-        {"font.tga", MakeFont, blended},
+        {"font.tga", MakeFontSheet, blended},
         {"pacman.tga", MakeChomper, blended},
         {"blinky.tga", MakeRedGhost, blended},
         {"pinky.tga", MakePinkGhost, blended},

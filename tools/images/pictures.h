@@ -30,7 +30,7 @@ bool MakeShroom(Image& out);
 bool MakeStar(Image& out);
 bool MakePlumber(Image& out);
 
-// The font sheet (text.cpp) joins these in the list that main writes.
+// Every picture with its file name and rules, the font sheet (text.cpp) among them (main.cpp).
 const std::vector<Picture>& AllPictures();
 
 // Where each picture is shown: the frame a scene's quad maps (for previews), in design units.
