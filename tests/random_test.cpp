@@ -57,20 +57,6 @@ TEST(Random, KnownSeedsGiveTheClassicSequence) {
     EXPECT_EQ(first, 4068);
 }
 
-TEST(Random, ValuesCoverExactlyZeroTo32767) {
-    DemoSrand(7);
-    int lowest = kDemoRandMax, highest = 0;
-    for (int i = 0; i < 1 << 20; ++i) {
-        const int v = DemoRand();
-        ASSERT_GE(v, 0);
-        ASSERT_LE(v, kDemoRandMax);
-        if (v < lowest) lowest = v;
-        if (v > highest) highest = v;
-    }
-    EXPECT_EQ(lowest, 0);
-    EXPECT_EQ(highest, 32767);
-}
-
 TEST(Random, UnseededStartsAsIfSeededWithOne) {
     UseFreshProcess();
     EXPECT_EXIT(std::exit(StartsAsIfSeededWithOne() ? 0 : 1), ::testing::ExitedWithCode(0), "");

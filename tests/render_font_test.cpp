@@ -110,15 +110,8 @@ TEST_F(Font, CodesOutsideTheSheetPrintAsSpaces) {
     const GLuint above = glGenLists(96);
     ASSERT_EQ(glyphListBase, below + 32);
     ASSERT_EQ(above, glyphListBase + 256);
-    for (GLuint name = below; name < below + 32; ++name) {
-        glNewList(name, GL_COMPILE);
-        glBegin(GL_POINTS);
-        glVertex2i(320, 240);
-        glEnd();
-        glEndList();
-    }
-    for (GLuint name = above; name < above + 96; ++name) {
-        glNewList(name, GL_COMPILE);
+    for (GLuint name = 0; name < 128; ++name) {
+        glNewList(name < 32 ? below + name : above + name - 32, GL_COMPILE);
         glBegin(GL_POINTS);
         glVertex2i(320, 240);
         glEnd();
