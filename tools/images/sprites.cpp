@@ -35,10 +35,26 @@ void Outline(Rows& rows, char fill, char edge)
     }
 }
 
+// Textures repeat, so linear filtering at one edge of the rectangle reaches the texels of the
+// opposite edge: an opaque bottom row would show as a faint line along the top. A clear outer
+// ring of texels (a quarter of an art pixel) keeps every edge clean.
+void ClearBorder(Image& image)
+{
+    for (int x = 0; x < image.width; ++x) {
+        At(image, x, 0).a = 0.0f;
+        At(image, x, image.height - 1).a = 0.0f;
+    }
+    for (int y = 0; y < image.height; ++y) {
+        At(image, 0, y).a = 0.0f;
+        At(image, image.width - 1, y).a = 0.0f;
+    }
+}
+
 bool Finish(const PixelArt& art, int size, Image& out)
 {
     if (!RenderPixelArt(art, size, out))
         return false;
+    ClearBorder(out);
     BleedEdges(out);
     return true;
 }
@@ -283,6 +299,7 @@ bool MakeTube(Image& out)
             return Hex(0x0a2a0e);
         return band((x + half) / (2.0f * half));
     });
+    ClearBorder(out);
     BleedEdges(out);
     return true;
 }
