@@ -19,3 +19,20 @@ bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int
 int RunShot(const DemoOptions& options);
 int RunCapture(const DemoOptions& options);
 int RunBench(const DemoOptions& options);
+
+// ---- capture ----
+// Which frames a capture renders and writes. Frame i belongs at demo time i * 1000 / fps; the
+// frame driver renders it at i * stepMs, which differs by at most a rounding step (never across
+// a window bound at the usual rates). Frames before firstWritten are rendered but not written.
+struct CapturePlan {
+    double fps;
+    double stepMs;         // 1000 / fps
+    int64_t firstWritten;  // first frame at or after --from
+    int64_t lastRendered;  // last frame before --to, or the white frame past the show's end
+    int64_t musicFrame;    // first frame of window 2 (the music starts in it), -1 if none rendered
+};
+CapturePlan PlanCapture(double fps, double fromMs, double toMs);
+inline double CaptureFrameMs(const CapturePlan& plan, int64_t i) { return static_cast<double>(i) * 1000.0 / plan.fps; }
+
+// One progress line on stderr (refreshed a few times a second on a terminal); `last` ends it.
+void ShowProgress(const char* label, int64_t done, int64_t total, double elapsedSec, bool last);

@@ -1,0 +1,208 @@
+// Benchmark: renders every frame of the show offscreen at a fixed step, finishing each one so
+// that its whole cost is measured, and reports per timeline window against the floor (the bare
+// white prologue past the end). Start-up is timed over fresh copies of the program, from their
+// spawn to their first finished frame. Depends on the offline frame driver and the timeline.
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/offline.h"
+#include "platform/platform.h"
+#include "scenes/timeline.h"
+
+extern char** environ;
+
+// ---- constants ----
+static const int kFloorFrames = 60;      // white frames rendered past the end of the show
+static const int kStartupProbes = 5;     // fresh processes timed for the start-up figure
+static const char* const kProbeEnv = "BRIMVALE_STARTUP_PROBE_FD";  // set only in those probes
+static const double kMicrosPerMs = 1000.0;
+static const double kBytesPerMb = 1024.0 * 1024.0;
+
+// ---- types ----
+typedef std::chrono::steady_clock BenchClock;
+
+struct BenchRun {
+    std::vector<std::vector<double>> frameMsByWindow;  // [0] past the end, [k] window k
+    BenchClock::time_point frameStart;
+    int64_t totalFrames;
+    int probeFd;  // >= 0 in a start-up probe: report the first frame and stop
+};
+
+// ---- local helpers ----
+static double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    size_t rank = static_cast<size_t>(std::ceil(p * static_cast<double>(v.size())));
+    return v[std::min(v.size(), std::max<size_t>(rank, 1)) - 1];
+}
+
+static double Median(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+static bool BenchFrame(int index, double t, void* user) {
+    BenchRun* run = static_cast<BenchRun*>(user);
+    // The live loop presents every frame; finishing it makes the cost real, not queued.
+    PlatformSwapBuffers();
+    glFinish();
+    BenchClock::time_point now = BenchClock::now();
+    if (run->probeFd >= 0) {
+        char done = 1;
+        ssize_t n = write(run->probeFd, &done, 1);
+        (void)n;
+        return false;
+    }
+    double ms = std::chrono::duration<double, std::micro>(now - run->frameStart).count() / kMicrosPerMs;
+    run->frameMsByWindow[TimelineWindow(t)].push_back(ms);
+    ++run->totalFrames;
+    (void)index;
+    run->frameStart = BenchClock::now();
+    return true;
+}
+
+// Spawns this program once more as a start-up probe and times it from the spawn to its first
+// finished frame; negative on failure.
+static double ProbeStartup(const DemoOptions& o) {
+    char exe[PATH_MAX];
+    ssize_t len = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (len <= 0) return -1.0;
+    exe[len] = 0;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1.0;
+    fcntl(fds[1], F_SETFD, 0);  // the probe inherits the write end
+    char size[32], fdText[32];
+    snprintf(size, sizeof size, "%dx%d", o.width, o.height);
+    snprintf(fdText, sizeof fdText, "%s=%d", kProbeEnv, fds[1]);
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e) env.push_back(*e);
+    env.push_back(fdText);
+    env.push_back(nullptr);
+    char* argv[] = {exe, const_cast<char*>("--bench"), const_cast<char*>("--size"), size, nullptr};
+    pid_t pid = -1;
+    BenchClock::time_point start = BenchClock::now();
+    int error = posix_spawn(&pid, exe, nullptr, nullptr, argv, env.data());
+    close(fds[1]);
+    double ms = -1.0;
+    if (error == 0) {
+        char done = 0;
+        ssize_t n;
+        do {
+            n = read(fds[0], &done, 1);
+        } while (n < 0 && errno == EINTR);
+        if (n == 1) ms = std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    close(fds[0]);
+    return ms;
+}
+
+static void PrintRow(FILE* f, const char* name, const char* span, const std::vector<double>& ms, double floorMs) {
+    double median = Median(ms);
+    fprintf(f, "%-6s %-15s %7zu %9.3f %9.3f %9.3f %8.2f\n", name, span, ms.size(), median, Percentile(ms, 0.95),
+            ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()), floorMs > 0.0 ? median / floorMs : 0.0);
+}
+
+static void JsonRow(FILE* f, int window, const std::vector<double>& ms, double floorMs) {
+    double median = Median(ms);
+    fprintf(f,
+            "{\"window\": %d, \"frames\": %zu, \"median_ms\": %.6f, \"p95_ms\": %.6f, \"max_ms\": %.6f, "
+            "\"ratio_to_floor\": %.6f}",
+            window, ms.size(), median, Percentile(ms, 0.95), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()),
+            floorMs > 0.0 ? median / floorMs : 0.0);
+}
+
+// ---- module functions ----
+int RunBench(const DemoOptions& o) {
+    BenchRun run;
+    run.frameMsByWindow.assign(kTimelineWindows + 1, std::vector<double>());
+    run.totalFrames = 0;
+    run.probeFd = -1;
+    if (const char* probe = getenv(kProbeEnv)) {
+        run.probeFd = atoi(probe);
+        RunOfflineFrames(o.stepMs, 0.0, BenchFrame, &run);
+        return 0;
+    }
+
+    std::vector<double> startups;
+    for (int i = 0; i < kStartupProbes; ++i) {
+        double ms = ProbeStartup(o);
+        if (ms >= 0.0) startups.push_back(ms);
+    }
+    if (startups.empty()) fprintf(stderr, "bench: the start-up probes failed\n");
+
+    // Every frame of the show, then kFloorFrames white ones past its end.
+    int64_t firstPast = static_cast<int64_t>(std::ceil(kDemoEndMs / o.stepMs));
+    while (firstPast > 0 && static_cast<double>(firstPast - 1) * o.stepMs >= kDemoEndMs) --firstPast;
+    while (static_cast<double>(firstPast) * o.stepMs < kDemoEndMs) ++firstPast;
+    int64_t lastIndex = firstPast + kFloorFrames - 1;
+    fprintf(stderr, "bench: %lld frames at %dx%d, step %.3f ms\n", static_cast<long long>(lastIndex + 1), o.width,
+            o.height, o.stepMs);
+    BenchClock::time_point started = BenchClock::now();
+    run.frameStart = started;
+    RunOfflineFrames(o.stepMs, static_cast<double>(lastIndex) * o.stepMs, BenchFrame, &run);
+    double wallSec = std::chrono::duration<double>(BenchClock::now() - started).count();
+
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    double peakMb = static_cast<double>(usage.ru_maxrss) * 1024.0 / kBytesPerMb;  // ru_maxrss is in KiB
+    double fps = wallSec > 0.0 ? static_cast<double>(run.totalFrames) / wallSec : 0.0;
+    double startupMs = Median(startups);
+    const std::vector<double>& floorFrames = run.frameMsByWindow[0];
+    double floorMs = Median(floorFrames);
+
+    printf("Brimvale benchmark: %dx%d, step %.3f ms, %lld frames\n", o.width, o.height, o.stepMs,
+           static_cast<long long>(run.totalFrames));
+    printf("%-6s %-15s %7s %9s %9s %9s %8s\n", "window", "span ms", "frames", "median", "p95", "max", "x floor");
+    for (int k = 1; k <= kTimelineWindows; ++k) {
+        char name[16], span[32];
+        snprintf(name, sizeof name, "%d", k);
+        snprintf(span, sizeof span, "%.0f-%.0f", WindowStart(k), timelineBounds[k - 1]);
+        PrintRow(stdout, name, span, run.frameMsByWindow[k], floorMs);
+    }
+    PrintRow(stdout, "floor", "past the end", floorFrames, floorMs);
+    printf("start-up %.1f ms (median of %zu, spawn to first frame), peak memory %.1f MB, %.1f frames/s\n", startupMs,
+           startups.size(), peakMb, fps);
+
+    if (o.jsonFile.empty()) return 0;
+    FILE* f = fopen(o.jsonFile.c_str(), "w");
+    if (!f) {
+        fprintf(stderr, "bench: cannot write %s\n", o.jsonFile.c_str());
+        return 1;
+    }
+    fprintf(f, "{\n  \"width\": %d,\n  \"height\": %d,\n  \"step_ms\": %.6f,\n", o.width, o.height, o.stepMs);
+    fprintf(f, "  \"startup_ms\": %.3f,\n  \"peak_rss_mb\": %.3f,\n  \"fps\": %.3f,\n", startupMs, peakMb, fps);
+    fprintf(f, "  \"windows\": [\n");
+    for (int k = 1; k <= kTimelineWindows; ++k) {
+        fprintf(f, "    ");
+        JsonRow(f, k, run.frameMsByWindow[k], floorMs);
+        fprintf(f, k < kTimelineWindows ? ",\n" : "\n");
+    }
+    fprintf(f, "  ],\n  \"floor\": ");
+    JsonRow(f, 0, floorFrames, floorMs);
+    fprintf(f, "\n}\n");
+    if (fclose(f) != 0) {
+        fprintf(stderr, "bench: cannot write %s\n", o.jsonFile.c_str());
+        return 1;
+    }
+    return 0;
+}
