@@ -1,0 +1,224 @@
+// The compiled mesh lists on a real GL context: materials inside the lists, the emitted
+// vertices, and the tube's single line strip (read back with GL feedback).
+#include <GL/gl.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "geometry/mesh.h"
+#include "tests/gl_test_context.h"
+
+namespace {
+
+const int feedbackSize = 2000;  // viewport edge: one model unit is 1000 pixels under the ortho below
+
+struct Vertex { double x, y, z, r, g, b, a; };
+struct Primitive { bool line; std::vector<Vertex> v; };
+
+// Ortho identity view: window coordinates map back to model coordinates exactly enough.
+void UseModelView(float scale)
+{
+    glViewport(0, 0, feedbackSize, feedbackSize);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glScalef(scale, scale, scale);
+}
+
+Vertex ModelOf(const float* f, float scale)
+{
+    return {(f[0] / (feedbackSize / 2.0) - 1) / scale, (f[1] / (feedbackSize / 2.0) - 1) / scale, (1 - 2.0 * f[2]) / scale,
+            f[3], f[4], f[5], f[6]};
+}
+
+std::vector<Primitive> Capture(unsigned list, float scale)
+{
+    std::vector<GLfloat> buffer(1 << 22);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(list);
+    const GLint used = glRenderMode(GL_RENDER);
+    std::vector<Primitive> out;
+    const int stride = 7;
+    for (GLint i = 0; i < used;) {
+        const GLint token = static_cast<GLint>(buffer[i++]);
+        Primitive p{false, {}};
+        int n = 1;
+        if (token == GL_POLYGON_TOKEN) n = static_cast<GLint>(buffer[i++]);
+        else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) n = 2, p.line = true;
+        for (int k = 0; k < n; ++k, i += stride) p.v.push_back(ModelOf(&buffer[i], scale));
+        out.push_back(p);
+    }
+    return out;
+}
+
+// Lighting that shows a material's diffuse colour exactly where the normal meets the light.
+void LightAlong(const float* normal)
+{
+    glEnable(GL_LIGHTING);
+    glDisable(GL_LIGHT1);
+    glEnable(GL_LIGHT0);
+    const float black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
+    const float dir[4] = {normal[0], normal[1], normal[2], 0};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
+    glLightfv(GL_LIGHT0, GL_POSITION, dir);
+}
+
+// A material no mesh uses, set before a list is called.
+void SetForeignMaterial(float shininess)
+{
+    const float green[4] = {0, 1, 0, 1}, black[4] = {0, 0, 0, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, green);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+}
+
+int FirstCornerNormal(const EmbeddedMesh& m)
+{
+    return m.faces16 ? m.faces16[0].normal[0] : m.faces8[0].normal[0];
+}
+
+int PositionIndex(const EmbeddedMesh& m, int face, int c)
+{
+    return m.faces16 ? m.faces16[face].position[c] : m.faces8[face].position[c];
+}
+
+class GeometryLists : public GlTest {};
+
+}  // namespace
+
+TEST_F(GeometryLists, EachListEmitsItsFacesInOrderWithTheFirstRunsMaterialFirst)
+{
+    const EmbeddedMesh* solids[] = {&meshDataA, &meshDataB, &figurePairMesh, &figureCoreMesh, &figureTopMesh};
+    for (const EmbeddedMesh* m : solids) {
+        SCOPED_TRACE(m->faceCount);
+        const unsigned list = CompileMesh(*m);
+        ASSERT_NE(list, 0u);
+        UseModelView(1.0f);
+        LightAlong(m->normals[FirstCornerNormal(*m)]);
+        SetForeignMaterial(5.0f);
+        const std::vector<Primitive> prims = Capture(list, 1.0f);
+        ASSERT_EQ(static_cast<int>(prims.size()), m->faceCount);
+        // Corner c of polygon i is the position the face table names (the pair's 8-bit table too).
+        for (int i = 0; i < m->faceCount; ++i) {
+            ASSERT_EQ(prims[i].v.size(), 3u);
+            for (int c = 0; c < 3; ++c) {
+                const float* p = m->positions[PositionIndex(*m, i, c)];
+                ASSERT_NEAR(prims[i].v[c].x, p[0], 2e-6);
+                ASSERT_NEAR(prims[i].v[c].y, p[1], 2e-6);
+                ASSERT_NEAR(prims[i].v[c].z, p[2], 2e-6);
+            }
+        }
+        // The very first corner is lit with the first run's diffuse, not the green set before.
+        const MaterialRow& row = m->materials[m->runs[0].material];
+        EXPECT_NEAR(prims[0].v[0].r, row.diffuse[0], 2e-3);
+        EXPECT_NEAR(prims[0].v[0].g, row.diffuse[1], 2e-3);
+        EXPECT_NEAR(prims[0].v[0].b, row.diffuse[2], 2e-3);
+        glDeleteLists(list, 1);
+    }
+}
+
+TEST_F(GeometryLists, MeshListASwitchesOnceAndLeavesRowOne)
+{
+    const unsigned list = CompileMesh(meshDataA);
+    UseModelView(1.0f);
+    const float towardsViewer[3] = {0, 0, 1};
+    LightAlong(towardsViewer);
+    SetForeignMaterial(5.0f);
+    const std::vector<Primitive> prims = Capture(list, 1.0f);
+    ASSERT_EQ(prims.size(), 2176u);
+    // Grey row 0 lights with equal channels, blue-grey row 1 with blue above red.
+    int seen[2] = {0, 0};
+    for (int i = 0; i < 2176; ++i)
+        for (const Vertex& v : prims[i].v) {
+            if (v.b < 0.05) continue;
+            const int row = std::fabs(v.r - v.b) < 2e-3 ? 0 : 1;
+            ASSERT_EQ(row, i < 1268 ? 0 : 1) << "face " << i;
+            ++seen[row];
+        }
+    EXPECT_GT(seen[0], 500);
+    EXPECT_GT(seen[1], 500);
+
+    glCallList(list);
+    float diffuse[4], specular[4], shininess = 0;
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glGetMaterialfv(GL_BACK, GL_SPECULAR, specular);
+    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+    EXPECT_NEAR(diffuse[0], 0.349020f, 1e-6);
+    EXPECT_NEAR(diffuse[2], 0.529412f, 1e-6);
+    EXPECT_NEAR(specular[0], 0.0628627f, 1e-6);
+    // Row 1's 776.047 is refused, so row 0's shininess set earlier in the list stays.
+    EXPECT_NEAR(shininess, 21.1121f, 1e-4);
+    while (glGetError() != GL_NO_ERROR) {}
+}
+
+TEST_F(GeometryLists, ShininessAbove128LeavesTheCurrentValue)
+{
+    struct Case { const EmbeddedMesh* mesh; float expected; };
+    const Case cases[] = {{&meshDataB, 2.14355f}, {&figurePairMesh, 7.0f}, {&figureCoreMesh, 7.0f},
+                          {&figureTopMesh, 7.0f}, {&tunnelTubeMesh, 7.0f}};
+    for (const Case& c : cases) {
+        const unsigned list = CompileMesh(*c.mesh);
+        SetForeignMaterial(7.0f);
+        glCallList(list);
+        float front = 0, back = 0;
+        glGetMaterialfv(GL_FRONT, GL_SHININESS, &front);
+        glGetMaterialfv(GL_BACK, GL_SHININESS, &back);
+        EXPECT_NEAR(front, c.expected, 1e-5);
+        EXPECT_NEAR(back, c.expected, 1e-5);
+        glDeleteLists(list, 1);
+    }
+    while (glGetError() != GL_NO_ERROR) {}
+}
+
+TEST_F(GeometryLists, TubeIsOneStripOfTheTriangulationsEdges)
+{
+    const EmbeddedMesh& m = tunnelTubeMesh;
+    const unsigned list = CompileMesh(m);
+    const float scale = 1.0f / 600.0f;
+    UseModelView(scale);
+    glDisable(GL_LIGHTING);
+    const std::vector<Primitive> prims = Capture(list, scale);
+    glEnable(GL_LIGHTING);
+    ASSERT_EQ(prims.size(), 8255u);  // segments of one strip of 8256 points
+
+    // Each strip point back to its position index (positions lie metres apart).
+    auto nearest = [&](const Vertex& v) {
+        int best = -1;
+        double bestD = 1e30;
+        for (int i = 0; i < m.positionCount; ++i) {
+            const double d = std::hypot(v.x - m.positions[i][0], std::hypot(v.y - m.positions[i][1], v.z - m.positions[i][2]));
+            if (d < bestD) bestD = d, best = i;
+        }
+        EXPECT_LT(bestD, 0.01);
+        return best;
+    };
+    std::set<std::pair<int, int>> edges, traced;
+    for (int i = 0; i < m.faceCount; ++i)
+        for (int c = 0; c < 3; ++c) {
+            const int a = PositionIndex(m, i, c), b = PositionIndex(m, i, (c + 1) % 3);
+            edges.insert({std::min(a, b), std::max(a, b)});
+        }
+    int previousEnd = -1;
+    for (size_t k = 0; k < prims.size(); ++k) {
+        ASSERT_TRUE(prims[k].line);
+        const int a = nearest(prims[k].v[0]), b = nearest(prims[k].v[1]);
+        if (k > 0) {
+            ASSERT_EQ(a, previousEnd) << "the strip is continuous";
+        }
+        previousEnd = b;
+        if (a == b) continue;
+        ASSERT_TRUE(edges.count({std::min(a, b), std::max(a, b)})) << "chord at segment " << k;
+        traced.insert({std::min(a, b), std::max(a, b)});
+    }
+    EXPECT_EQ(traced.size(), edges.size());
+}
