@@ -97,7 +97,7 @@ void ExpectSamePoints(const std::vector<Vertex>& actual, const std::vector<Verte
     }
 }
 
-// The storyboard's notation, for transforms built by hand.
+// Shorthand for transforms built by hand: T, Rx, Ry, Rz, S as the scenes read.
 void T(float x, float y, float z) { glTranslatef(x, y, z); }
 void Rx(float a) { glRotatef(a, 1.0f, 0.0f, 0.0f); }
 void Ry(float a) { glRotatef(a, 0.0f, 1.0f, 0.0f); }
