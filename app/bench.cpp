@@ -36,6 +36,19 @@ static const double kBytesPerMb = 1024.0 * 1024.0;
 // ---- types ----
 typedef std::chrono::steady_clock BenchClock;
 
+// One start-up probe, split where the program can see it.
+struct StartupSample {
+    double totalMs;    // spawn to the first finished frame
+    double loadingMs;  // exec and dynamic loading, before static initialisers
+    double setUpMs;    // options, window, GL context and scene start-up
+    double frameMs;    // the first frame itself (first-use shader compiles included)
+};
+
+// ---- globals ----
+// As early as this program can look at a clock: static initialisation, before main.
+static const BenchClock::time_point processSeenAt = BenchClock::now();
+static BenchClock::time_point benchEnteredAt;  // RunBench called: everything set up
+
 struct BenchRun {
     std::vector<std::vector<double>> frameMsByWindow;  // [0] past the end, [k] window k
     BenchClock::time_point frameStart;
@@ -65,8 +78,11 @@ static bool BenchFrame(int index, double t, void* user) {
     glFinish();
     BenchClock::time_point now = BenchClock::now();
     if (run->probeFd >= 0) {
-        char done = 1;
-        ssize_t n = write(run->probeFd, &done, 1);
+        char report[96];
+        int len = snprintf(report, sizeof report, "%.4f %.4f\n",
+                           std::chrono::duration<double, std::milli>(benchEnteredAt - processSeenAt).count(),
+                           std::chrono::duration<double, std::milli>(now - benchEnteredAt).count());
+        ssize_t n = write(run->probeFd, report, static_cast<size_t>(len));
         (void)n;
         return false;
     }
@@ -79,14 +95,14 @@ static bool BenchFrame(int index, double t, void* user) {
 }
 
 // Spawns this program once more as a start-up probe and times it from the spawn to its first
-// finished frame; negative on failure.
-static double ProbeStartup(const DemoOptions& o) {
+// finished frame; false on failure.
+static bool ProbeStartup(const DemoOptions& o, StartupSample& sample) {
     char exe[PATH_MAX];
     ssize_t len = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (len <= 0) return -1.0;
+    if (len <= 0) return false;
     exe[len] = 0;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return -1.0;
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
     fcntl(fds[1], F_SETFD, 0);  // the probe inherits the write end
     char size[32], fdText[32];
     snprintf(size, sizeof size, "%dx%d", o.width, o.height);
@@ -100,20 +116,22 @@ static double ProbeStartup(const DemoOptions& o) {
     BenchClock::time_point start = BenchClock::now();
     int error = posix_spawn(&pid, exe, nullptr, nullptr, argv, env.data());
     close(fds[1]);
-    double ms = -1.0;
+    bool ok = false;
     if (error == 0) {
-        char done = 0;
+        char report[96] = {};
         ssize_t n;
         do {
-            n = read(fds[0], &done, 1);
+            n = read(fds[0], report, sizeof report - 1);
         } while (n < 0 && errno == EINTR);
-        if (n == 1) ms = std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
+        sample.totalMs = std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
+        ok = n > 0 && sscanf(report, "%lf %lf", &sample.setUpMs, &sample.frameMs) == 2;
+        sample.loadingMs = sample.totalMs - sample.setUpMs - sample.frameMs;
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
     close(fds[0]);
-    return ms;
+    return ok;
 }
 
 static void PrintRow(FILE* f, const char* name, const char* span, const std::vector<double>& ms, double floorMs) {
@@ -137,16 +155,21 @@ int RunBench(const DemoOptions& o) {
     run.frameMsByWindow.assign(kTimelineWindows + 1, std::vector<double>());
     run.totalFrames = 0;
     run.probeFd = -1;
+    benchEnteredAt = BenchClock::now();
     if (const char* probe = getenv(kProbeEnv)) {
         run.probeFd = atoi(probe);
         RunOfflineFrames(o.stepMs, 0.0, BenchFrame, &run);
         return 0;
     }
 
-    std::vector<double> startups;
+    std::vector<double> startups, loading, setUp, firstFrame;
     for (int i = 0; i < kStartupProbes; ++i) {
-        double ms = ProbeStartup(o);
-        if (ms >= 0.0) startups.push_back(ms);
+        StartupSample sample = {};
+        if (!ProbeStartup(o, sample)) continue;
+        startups.push_back(sample.totalMs);
+        loading.push_back(sample.loadingMs);
+        setUp.push_back(sample.setUpMs);
+        firstFrame.push_back(sample.frameMs);
     }
     if (startups.empty()) fprintf(stderr, "bench: the start-up probes failed\n");
 
@@ -180,8 +203,10 @@ int RunBench(const DemoOptions& o) {
         PrintRow(stdout, name, span, run.frameMsByWindow[k], floorMs);
     }
     PrintRow(stdout, "floor", "past the end", floorFrames, floorMs);
-    printf("start-up %.1f ms (median of %zu, spawn to first frame), peak memory %.1f MB, %.1f frames/s\n", startupMs,
-           startups.size(), peakMb, fps);
+    printf("start-up %.1f ms (median of %zu, spawn to first finished frame: loading %.1f, set-up %.1f, "
+           "first frame %.1f)\n",
+           startupMs, startups.size(), Median(loading), Median(setUp), Median(firstFrame));
+    printf("peak memory %.1f MB, %.1f frames/s over %.1f s\n", peakMb, fps, wallSec);
 
     if (o.jsonFile.empty()) return 0;
     FILE* f = fopen(o.jsonFile.c_str(), "w");
@@ -191,6 +216,8 @@ int RunBench(const DemoOptions& o) {
     }
     fprintf(f, "{\n  \"width\": %d,\n  \"height\": %d,\n  \"step_ms\": %.6f,\n", o.width, o.height, o.stepMs);
     fprintf(f, "  \"startup_ms\": %.3f,\n  \"peak_rss_mb\": %.3f,\n  \"fps\": %.3f,\n", startupMs, peakMb, fps);
+    fprintf(f, "  \"startup_parts_ms\": {\"loading\": %.3f, \"set_up\": %.3f, \"first_frame\": %.3f},\n",
+            Median(loading), Median(setUp), Median(firstFrame));
     fprintf(f, "  \"windows\": [\n");
     for (int k = 1; k <= kTimelineWindows; ++k) {
         fprintf(f, "    ");
