@@ -3,7 +3,11 @@
 
 #include <GL/gl.h>
 
+#include "geometry/figure.h"
+#include "geometry/mesh.h"
 #include "platform/platform.h"
+#include "render/font.h"
+#include "render/particles.h"
 
 // ---- texture slots ----
 Texture demoLogoTex = {};     // title, 2-6 s
@@ -31,19 +35,50 @@ bool musicStarted = false;  // set by the first play request
 static const float kLightAmbient[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 static const float kLightDiffuse[4] = {0.9f, 0.9f, 1.0f, 1.0f};
 
+struct TextureFile {
+    Texture* slot;
+    const char* path;
+};
+// Loaded in this order; the ring comes later, with a message of its own.
+static const TextureFile kTextureFiles[] = {
+    {&demoLogoTex, "data\\demologo.tga"},    {&demoLogoSubTex, "data\\demologo_sub.tga"},
+    {&blinkyTex, "data\\blinky.tga"},        {&pinkyTex, "data\\pinky.tga"},
+    {&inkeyTex, "data\\inkey.tga"},          {&clydeTex, "data\\clyde.tga"},
+    {&zubTex, "data\\zub.tga"},              {&pacmanTex, "data\\pacman.tga"},
+    {&marCastleTex, "data\\mar_castle.tga"}, {&marTubeTex, "data\\mar_tube.tga"},
+    {&marShroomTex, "data\\mar_shroom.tga"}, {&marStarTex, "data\\mar_star.tga"},
+    {&marMarioTex, "data\\mar_mario.tga"},   {&groupLogoTex, "data\\vok.tga"},
+    {&fontTex, "data\\font.tga"},
+};
+
 bool InitScene() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_TEXTURE_2D);
+
+    for (const TextureFile& f : kTextureFiles)
+        if (!LoadTgaTexture(*f.slot, f.path)) PlatformMessageBox("", "", MB_OK);
+
+    meshListB = CompileMesh(meshDataB);
+    BuildFigureLists();
+    meshListA = CompileMesh(meshDataA);
+    tunnelTubeList = CompileMesh(tunnelTubeMesh);
+
+    InitParticles();
     glShadeModel(GL_SMOOTH);
+    if (!LoadTgaTexture(ringTex, "data\\ring.tga")) PlatformMessageBox("SHIT!", "", MB_OK);
+
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+
     glLightfv(GL_LIGHT1, GL_AMBIENT, kLightAmbient);
     glLightfv(GL_LIGHT1, GL_DIFFUSE, kLightDiffuse);
     glEnable(GL_LIGHT1);
     glEnable(GL_LIGHTING);
+
+    BuildGlyphLists();
     InitAudio();
     return true;
 }
