@@ -466,6 +466,13 @@ int RunCapture(const DemoOptions& o) {
     std::string out = o.captureOut;
     captureKind = (EndsWith(out, ".mp4") || EndsWith(out, ".mkv") || EndsWith(out, ".webm")) ? CaptureKind::Video
                                                                                             : CaptureKind::Folder;
+    // "clip.mov" is more likely a wish for another container than a folder name.
+    if (captureKind == CaptureKind::Folder && out.back() != '/' && !std::filesystem::path(out).extension().empty() &&
+        !std::filesystem::is_directory(out)) {
+        fprintf(stderr, "capture: %s: videos are .mp4, .mkv or .webm; a PNG folder is a name without extension\n",
+                out.c_str());
+        return 2;
+    }
     if (o.toMs >= 0.0 && o.toMs <= o.fromMs) {
         fprintf(stderr, "capture: --to must lie after --from\n");
         return 2;
