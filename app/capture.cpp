@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +65,7 @@ static int captureHeight = 0;
 static std::string captureFolder;   // PNG folder, with a trailing '/'
 static int ffmpegInput = -1;        // write end of the pipe into ffmpeg
 static pid_t ffmpegPid = -1;
+static struct rusage encoderUsage = {};  // ffmpeg's CPU time, for the summary
 
 // Writer thread: takes finished frames (bottom row first, BGRA) and feeds ffmpeg or PNG files.
 static std::vector<std::vector<uint8_t>> writerBuffers;
@@ -379,7 +381,7 @@ static bool FinishFfmpeg() {
     int status = 0;
     pid_t r;
     do {
-        r = waitpid(ffmpegPid, &status, 0);
+        r = wait4(ffmpegPid, &status, 0, &encoderUsage);
     } while (r < 0 && errno == EINTR);
     ffmpegPid = -1;
     if (r < 0) return false;
@@ -529,8 +531,16 @@ int RunCapture(const DemoOptions& o) {
         return 1;
     }
     double seconds = static_cast<double>(run.written) * plan.stepMs / 1000.0;
-    fprintf(stderr, "capture: %s %lld frames (%.2f s at %g fps, %.1fx real time) to %s\n",
-            run.stopped ? "interrupted; wrote" : "wrote", static_cast<long long>(run.written), seconds, o.fps,
-            elapsed > 0.0 ? seconds / elapsed : 0.0, out.c_str());
+    fprintf(stderr, "capture: %s %lld frames (%.2f s at %g fps) to %s\n", run.stopped ? "interrupted; wrote" : "wrote",
+            static_cast<long long>(run.written), seconds, o.fps, out.c_str());
+    // Where the time went: whichever side is near the wall time is the bottleneck.
+    struct rusage own = {};
+    getrusage(RUSAGE_SELF, &own);
+    auto cpuSec = [](const struct rusage& u) {
+        return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    fprintf(stderr, "capture: %.1f s wall (%.2fx real time); CPU: renderer %.1f s, encoder %.1f s\n", elapsed,
+            elapsed > 0.0 ? seconds / elapsed : 0.0, cpuSec(own), cpuSec(encoderUsage));
     return run.stopped ? kExitInterrupted : 0;
 }
