@@ -224,16 +224,21 @@ static void DrainPixelBuffer() {
     int buffer = TakeFreeBuffer();
     glBindBufferPtr(GL_PIXEL_PACK_BUFFER, pixelBuffers[pendingReadFrame % 2]);
     const void* mapped = glMapBufferPtr(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-    if (mapped) {
+    bool copied = mapped != nullptr;
+    if (copied) {
         memcpy(writerBuffers[buffer].data(), mapped, writerBuffers[buffer].size());
-        glUnmapBufferPtr(GL_PIXEL_PACK_BUFFER);
-    } else {
-        // Mapping failed: the frame is read again synchronously rather than lost.
-        glBindBufferPtr(GL_PIXEL_PACK_BUFFER, 0);
-        glReadPixels(0, 0, captureWidth, captureHeight, GL_BGRA, GL_UNSIGNED_BYTE, writerBuffers[buffer].data());
+        copied = glUnmapBufferPtr(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
     }
     glBindBufferPtr(GL_PIXEL_PACK_BUFFER, 0);
-    QueueFrame(buffer, pendingReadFrame);
+    if (copied) {
+        QueueFrame(buffer, pendingReadFrame);
+    } else {
+        // The back buffer already holds the next frame: stop rather than write a wrong one.
+        fprintf(stderr, "\ncapture: frame %lld could not be read back\n", static_cast<long long>(pendingReadFrame));
+        std::lock_guard<std::mutex> lock(writerMutex);
+        writerFailed = true;
+        freeBuffers.push_back(buffer);
+    }
     pendingReadFrame = -1;
 }
 
