@@ -27,8 +27,8 @@
 extern char** environ;
 
 // ---- constants ----
-static const int kFloorFrames = 60;      // white frames rendered past the end of the show
-static const int kStartupProbes = 5;     // fresh processes timed for the start-up figure
+static const int kFloorFrames = 60;                                // white frames rendered past the end of the show
+static const int kStartupProbes = 5;                               // fresh processes timed for the start-up figure
 static const char* const kProbeEnv = "BRIMVALE_STARTUP_PROBE_FD";  // set only in those probes
 static const double kMicrosPerMs = 1000.0;
 static const double kBytesPerMb = 1024.0 * 1024.0;
@@ -203,9 +203,10 @@ int RunBench(const DemoOptions& o) {
         PrintRow(stdout, name, span, run.frameMsByWindow[k], floorMs);
     }
     PrintRow(stdout, "floor", "past the end", floorFrames, floorMs);
-    printf("start-up %.1f ms (median of %zu, spawn to first finished frame: loading %.1f, set-up %.1f, "
-           "first frame %.1f)\n",
-           startupMs, startups.size(), Median(loading), Median(setUp), Median(firstFrame));
+    printf(
+        "start-up %.1f ms (median of %zu, spawn to first finished frame: loading %.1f, set-up %.1f, "
+        "first frame %.1f)\n",
+        startupMs, startups.size(), Median(loading), Median(setUp), Median(firstFrame));
     printf("peak memory %.1f MB, %.1f frames/s over %.1f s\n", peakMb, fps, wallSec);
 
     if (o.jsonFile.empty()) return 0;

@@ -41,7 +41,7 @@ static const double kProgressIntervalSec = 0.25;  // terminal progress refresh
 static const double kLogIntervalSec = 10.0;       // progress lines when stderr is not a terminal
 static const int kProgressBarCells = 30;
 static const char* const kVideoCrf = "18";        // x264: visually lossless for flat demo colours
-static const char* const kVideoPreset = "superfast";  // keeps a 60 fps capture faster than real time on 2 cores
+static const char* const kVideoPreset = "superfast";  // 60 fps stays faster than real time on 2 cores
 static const char* const kVp9Crf = "32";
 static const char* const kAacBitrate = "192k";
 static const char* const kOpusBitrate = "160k";
@@ -448,6 +448,7 @@ void ShowProgress(const char* label, int64_t done, int64_t total, double elapsed
 struct CaptureRun {
     const CapturePlan* plan;
     std::chrono::steady_clock::time_point started;
+    int64_t rendered;
     int64_t written;
     int64_t musicSeenAt;  // frame in which musicStarted turned true
     bool stopped;
@@ -455,13 +456,14 @@ struct CaptureRun {
 
 static bool CaptureFrame(int index, double, void* user) {
     CaptureRun* run = static_cast<CaptureRun*>(user);
+    run->rendered = index + 1;
     if (run->musicSeenAt < 0 && musicStarted) run->musicSeenAt = index;
     if (index >= run->plan->firstWritten) {
         ReadFrame(run->written);
         ++run->written;
     }
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - run->started).count();
-    ShowProgress("capture", index + 1, run->plan->lastRendered + 1, elapsed, false);
+    ShowProgress("capture", run->rendered, run->plan->lastRendered + 1, elapsed, false);
     if (captureStopRequested || WriterFailed()) {
         run->stopped = true;
         return false;
@@ -489,7 +491,9 @@ int RunCapture(const DemoOptions& o) {
         fprintf(stderr, "capture: no frame falls in that range (the show ends at %.0f ms)\n", kDemoEndMs);
         return 2;
     }
-    double audioOffsetMs = plan.musicFrame >= 0 ? (static_cast<double>(plan.musicFrame - plan.firstWritten) * 1000.0) / o.fps : 0.0;
+    // Counted from the first written frame, in the same exact arithmetic as the frame times.
+    double audioOffsetMs = 0.0;
+    if (plan.musicFrame >= 0) audioOffsetMs = static_cast<double>(plan.musicFrame - plan.firstWritten) * 1000.0 / o.fps;
     std::string soundtrack = SoundtrackPath();
     if (soundtrack.empty() && plan.musicFrame >= 0)
         fprintf(stderr, "capture: the soundtrack %s is missing; the capture has no sound\n", kSoundtrackPath);
@@ -515,12 +519,11 @@ int RunCapture(const DemoOptions& o) {
 
     StartReadBack(static_cast<size_t>(o.width) * o.height * 4);
     std::thread writer(WriterLoop);
-    CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, musicStarted ? 0 : -1, false};
+    CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, 0, musicStarted ? 0 : -1, false};
     RunOfflineFrames(plan.stepMs, static_cast<double>(plan.lastRendered) * plan.stepMs, CaptureFrame, &run);
     FinishReadBack(writer);
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
-    ShowProgress("capture", std::min(run.plan->lastRendered + 1, run.written + plan.firstWritten),
-                 plan.lastRendered + 1, elapsed, true);
+    ShowProgress("capture", run.rendered, plan.lastRendered + 1, elapsed, true);
 
     bool failed = WriterFailed();
     if (captureKind == CaptureKind::Video && !FinishFfmpeg()) failed = true;

@@ -30,11 +30,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const int kDecodeRate = 48000;            // Hz, sound decoded for onset checks
-const int kOnsetLevel = 8000;             // of 32767; the stand-in tone peaks at half scale
-const double kOnsetToleranceMs = 8.0;     // a quarter of a frame at 30 fps
-const double kVideoLossLevel = 8.0;      // mean difference per channel (of 255): H.264 gives ~4, a flip or swapped channels over 20
-const double kToneGapStartMs = 500.0;     // stand-in track: tone, silence, tone
+const int kDecodeRate = 48000;         // Hz, sound decoded for onset checks
+const int kOnsetLevel = 8000;          // of 32767; the stand-in tone peaks at half scale
+const double kOnsetToleranceMs = 8.0;  // a quarter of a frame at 30 fps
+const double kVideoLossLevel =
+    8.0;  // mean difference per channel (of 255): H.264 gives ~4, a flip or swapped channels over 20
+const double kToneGapStartMs = 500.0;  // stand-in track: tone, silence, tone
 const double kToneGapEndMs = 1500.0;
 
 std::string Quote(const std::string& s) {
@@ -90,9 +91,10 @@ protected:
         char filter[256];
         snprintf(filter, sizeof filter, "aevalsrc=if(lt(t\\,%g)+gte(t\\,%g)\\,0.5*sin(2*PI*440*t)\\,0):s=44100:d=8",
                  kToneGapStartMs / 1000.0, kToneGapEndMs / 1000.0);
-        ASSERT_EQ(Shell("ffmpeg -v error -y -f lavfi -i " + Quote(filter) + " -c:a libmp3lame -b:a 128k data/brimvale.mp3",
-                      dir),
-                  0);
+        ASSERT_EQ(
+            Shell("ffmpeg -v error -y -f lavfi -i " + Quote(filter) + " -c:a libmp3lame -b:a 128k data/brimvale.mp3",
+                  dir),
+            0);
     }
     void TearDown() override {
         std::error_code ignored;
@@ -103,8 +105,8 @@ protected:
     std::string Probe(const std::string& file, const char* stream, const char* entries) {
         std::string out;
         EXPECT_EQ(Shell(std::string("ffprobe -v error -count_frames -select_streams ") + stream +
-                          " -show_entries stream=" + entries + " -of default=nw=1 " + Quote(file),
-                      dir, &out),
+                            " -show_entries stream=" + entries + " -of default=nw=1 " + Quote(file),
+                        dir, &out),
                   0);
         return out;
     }
@@ -112,8 +114,8 @@ protected:
     std::vector<int16_t> DecodeSound(const std::string& file) {
         std::string raw;
         EXPECT_EQ(Shell("ffmpeg -v error -i " + Quote(file) + " -map 0:a:0 -ac 1 -ar " + std::to_string(kDecodeRate) +
-                          " -f s16le -",
-                      dir, &raw),
+                            " -f s16le -",
+                        dir, &raw),
                   0);
         std::vector<int16_t> samples(raw.size() / 2);
         memcpy(samples.data(), raw.data(), samples.size() * 2);
@@ -188,7 +190,8 @@ TEST(CapturePlan, MusicStartsInTheFirstFrameOfWindowTwo) {
 // ---- videos ----
 TEST_F(CaptureTest, Mp4RangeHasExactFramesAndTheMusicWhereTheLiveRunStartsIt) {
     std::string err;
-    ASSERT_EQ(Shell(Program() + " --capture clip.mp4 --from 1000 --to 3000 --fps 30 --size 320x240 --seed 7", dir, nullptr, &err),
+    ASSERT_EQ(Shell(Program() + " --capture clip.mp4 --from 1000 --to 3000 --fps 30 --size 320x240 --seed 7", dir,
+                    nullptr, &err),
               0)
         << err;
     std::string video = Probe("clip.mp4", "v:0", "codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames");
@@ -209,7 +212,9 @@ TEST_F(CaptureTest, Mp4RangeHasExactFramesAndTheMusicWhereTheLiveRunStartsIt) {
                             " -frames:v 1 " + frame,
                         dir),
                   0);
-        ASSERT_EQ(Shell(Program() + " --shot " + shotMs + " " + shot + " --step " + StepFor(30.0) + " --size 320x240 --seed 7", dir),
+        ASSERT_EQ(Shell(Program() + " --shot " + shotMs + " " + shot + " --step " + StepFor(30.0) +
+                            " --size 320x240 --seed 7",
+                        dir),
                   0);
         int w = 0, h = 0, sw = 0, sh = 0;
         std::vector<uint8_t> decoded = LoadPng(dir / frame, w, h), still = LoadPng(dir / shot, sw, sh);
@@ -230,8 +235,8 @@ TEST_F(CaptureTest, Mp4RangeHasExactFramesAndTheMusicWhereTheLiveRunStartsIt) {
 
 TEST_F(CaptureTest, WebmStartingAfterTheMusicEntersTheTrackPartWay) {
     std::string err;
-    ASSERT_EQ(Shell(Program() + " --capture late.webm --from 3000 --to 4000 --fps 30 --size 160x120", dir, nullptr, &err),
-              0)
+    ASSERT_EQ(
+        Shell(Program() + " --capture late.webm --from 3000 --to 4000 --fps 30 --size 160x120", dir, nullptr, &err), 0)
         << err;
     std::string video = Probe("late.webm", "v:0", "codec_name,nb_read_frames");
     EXPECT_EQ(Field(video, "codec_name"), "vp9");
@@ -282,8 +287,8 @@ TEST_F(CaptureTest, CtrlCStopsAfterTheFrameAndLeavesAPlayableVideo) {
 TEST_F(CaptureTest, MissingFfmpegIsAClearErrorBeforeAnyWork) {
     fs::create_directory(dir / "emptybin");
     std::string err;
-    int code = Shell("PATH=" + Quote((dir / "emptybin").string()) + " " + Program() + " --capture x.mp4 --size 64x48", dir,
-                   nullptr, &err);
+    int code = Shell("PATH=" + Quote((dir / "emptybin").string()) + " " + Program() + " --capture x.mp4 --size 64x48",
+                     dir, nullptr, &err);
     EXPECT_NE(code, 0);
     EXPECT_NE(err.find("ffmpeg"), std::string::npos) << err;
     EXPECT_NE(err.find("apt-get install ffmpeg"), std::string::npos) << err;
@@ -295,7 +300,7 @@ TEST_F(CaptureTest, FolderFramesEqualShotsAtTheSameDemoTimes) {
     const double fps = 30.0;
     std::string err;
     ASSERT_EQ(Shell(Program() + " --capture frames --from 2500 --to 2600 --fps 30 --size 160x120 --seed 7", dir,
-                  nullptr, &err),
+                    nullptr, &err),
               0)
         << err;
     // 2500, 2533.3 and 2566.7 ms: frames 75 to 77.
@@ -316,10 +321,10 @@ TEST_F(CaptureTest, FolderFramesEqualShotsAtTheSameDemoTimes) {
         char shotMs[64];
         snprintf(shotMs, sizeof shotMs, "%.17g", (75 + j) * (1000.0 / fps));
         std::string shot = "shot" + std::to_string(j) + ".png";
-        ASSERT_EQ(Shell(Program() + " --shot " + shotMs + " " + shot + " --step " + StepFor(fps) +
-                          " --size 160x120 --seed 7",
-                      dir),
-                  0);
+        ASSERT_EQ(
+            Shell(Program() + " --shot " + shotMs + " " + shot + " --step " + StepFor(fps) + " --size 160x120 --seed 7",
+                  dir),
+            0);
         int w = 0, h = 0, sw = 0, sh = 0;
         std::vector<uint8_t> frame = LoadPng(dir / "frames" / name, w, h);
         std::vector<uint8_t> still = LoadPng(dir / shot, sw, sh);
