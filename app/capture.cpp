@@ -482,6 +482,10 @@ int RunCapture(const DemoOptions& o) {
                 out.c_str());
         return 2;
     }
+    if (captureKind == CaptureKind::Video && (o.width % 2 != 0 || o.height % 2 != 0)) {
+        fprintf(stderr, "capture: a video needs an even width and height (yuv420p); %dx%d is not\n", o.width, o.height);
+        return 2;
+    }
     if (o.toMs >= 0.0 && o.toMs <= o.fromMs) {
         fprintf(stderr, "capture: --to must lie after --from\n");
         return 2;
