@@ -6,10 +6,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <string>
 
 #include <GL/gl.h>
@@ -31,6 +33,8 @@ static int pictureHeight = 0;
 static int pictureX = 0;                    // picture origin inside the drawable
 static int pictureY = 0;
 static std::deque<WindowMessage> pendingMessages;  // posted messages, handled before SDL events
+static std::mutex pendingLock;                     // messages may be posted from any thread
+static std::atomic<uint32_t> wakeEventType{0};     // SDL event that only wakes a waiting loop
 static std::string programDir;                     // folder of the executable, with trailing '/'
 
 // ---- key translation: SDL key codes to the virtual-key codes the program uses ----
@@ -192,6 +196,8 @@ bool PlatformCreateWindow(const char* title, int width, int height, int bits, bo
             return false;
         }
         videoStarted = true;
+        Uint32 wake = SDL_RegisterEvents(1);
+        if (wake != static_cast<Uint32>(-1)) wakeEventType = wake;
     }
     int channel = bits >= 32 ? 8 : 5;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
@@ -294,6 +300,11 @@ static bool TranslateEvent(const SDL_Event& e, WindowMessage& msg) {
         case SDL_WINDOWEVENT_SIZE_CHANGED: {
             int dw = 0, dh = 0, aw = 0, ah = 0;
             PlatformDrawableSize(&dw, &dh);
+            // A client area collapsed to nothing has no drawable to ask; the event says so itself.
+            if (e.window.data1 <= 0 || e.window.data2 <= 0) {
+                dw = e.window.data1 > 0 ? e.window.data1 : 0;
+                dh = e.window.data2 > 0 ? e.window.data2 : 0;
+            }
             UpdatePictureArea(dw, dh, &aw, &ah);
             msg = {WM_SIZE, 0, MakeSizeParam(aw, ah)};
             return true;
@@ -317,12 +328,16 @@ static bool TranslateEvent(const SDL_Event& e, WindowMessage& msg) {
     }
 }
 
+static bool TakePending(WindowMessage& msg) {
+    std::lock_guard<std::mutex> hold(pendingLock);
+    if (pendingMessages.empty()) return false;
+    msg = pendingMessages.front();
+    pendingMessages.pop_front();
+    return true;
+}
+
 bool PlatformPeekMessage(WindowMessage& msg) {
-    if (!pendingMessages.empty()) {
-        msg = pendingMessages.front();
-        pendingMessages.pop_front();
-        return true;
-    }
+    if (TakePending(msg)) return true;
     if (!videoStarted) return false;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -332,17 +347,94 @@ bool PlatformPeekMessage(WindowMessage& msg) {
 }
 
 void PlatformWaitMessage() {
-    if (!pendingMessages.empty() || !videoStarted) return;
+    if (!videoStarted) return;
+    {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        if (!pendingMessages.empty()) return;
+    }
+    // A message posted after the check above also pushed a wake event, so this cannot sleep
+    // through it.
     SDL_Event e;
     if (SDL_WaitEvent(&e)) {
         WindowMessage msg;
-        if (TranslateEvent(e, msg)) pendingMessages.push_back(msg);
+        if (TranslateEvent(e, msg)) {
+            std::lock_guard<std::mutex> hold(pendingLock);
+            pendingMessages.push_back(msg);
+        }
     }
 }
 
-void PlatformPostMessage(const WindowMessage& msg) { pendingMessages.push_back(msg); }
+void PlatformPostMessage(const WindowMessage& msg) {
+    {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        pendingMessages.push_back(msg);
+    }
+    uint32_t wake = wakeEventType;
+    if (wake != 0) {
+        SDL_Event e = {};
+        e.type = wake;
+        SDL_PushEvent(&e);
+    }
+}
 
-void PostQuitMessage(int code) { pendingMessages.push_back({WM_QUIT, static_cast<uintptr_t>(code), 0}); }
+void PostQuitMessage(int code) { PlatformPostMessage({WM_QUIT, static_cast<uintptr_t>(code), 0}); }
+
+static SDL_Keycode SdlKeyFor(unsigned vk) {
+    if (vk >= 'A' && vk <= 'Z') return SDLK_a + static_cast<SDL_Keycode>(vk - 'A');
+    if (vk >= '0' && vk <= '9') return SDLK_0 + static_cast<SDL_Keycode>(vk - '0');
+    if (vk >= 112 && vk <= 123) return SDLK_F1 + static_cast<SDL_Keycode>(vk - 112);
+    for (const KeyMapping& m : keyTable)
+        if (m.vk == vk) return m.sdl;
+    return SDLK_UNKNOWN;
+}
+
+static bool PushWindowEvent(Uint8 event, int data1, int data2) {
+    SDL_Event e = {};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SDL_GetWindowID(window);
+    e.window.event = event;
+    e.window.data1 = data1;
+    e.window.data2 = data2;
+    return SDL_PushEvent(&e) == 1;
+}
+
+bool PlatformInjectEvent(PlatformEvent event, int a, int b) {
+    if (!videoStarted || !window) return false;
+    switch (event) {
+    case PlatformEvent::Minimise:
+        return PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED, 0, 0);
+    case PlatformEvent::Restore:
+        return PushWindowEvent(SDL_WINDOWEVENT_RESTORED, 0, 0);
+    case PlatformEvent::Maximise:
+        if (!PushWindowEvent(SDL_WINDOWEVENT_MAXIMIZED, 0, 0)) return false;
+        return PlatformInjectEvent(PlatformEvent::Resize, a, b);
+    case PlatformEvent::Resize: {
+        if (a <= 0 || b <= 0) return PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, a, b);
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        if (w == a && h == b) return PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, a, b);
+        SDL_SetWindowSize(window, a, b);  // SDL queues the size event itself
+        SDL_GetWindowSize(window, &w, &h);
+        return w == a && h == b;
+    }
+    case PlatformEvent::Close:
+        return PushWindowEvent(SDL_WINDOWEVENT_CLOSE, 0, 0);
+    case PlatformEvent::KeyDown:
+    case PlatformEvent::KeyUp: {
+        SDL_Keycode key = a >= 0 ? SdlKeyFor(static_cast<unsigned>(a)) : SDLK_UNKNOWN;
+        if (key == SDLK_UNKNOWN) return false;
+        SDL_Event e = {};
+        bool down = event == PlatformEvent::KeyDown;
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.windowID = SDL_GetWindowID(window);
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.sym = key;
+        e.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+        return SDL_PushEvent(&e) == 1;
+    }
+    }
+    return false;
+}
 
 // ---- files ----
 void PlatformSetProgramPath(const char* argv0) {

@@ -82,9 +82,18 @@ inline intptr_t MakeSizeParam(int w, int h) { return static_cast<intptr_t>((h & 
 bool PlatformPeekMessage(WindowMessage& msg);
 // Blocks until a message is pending (used while minimised, so the loop does not spin).
 void PlatformWaitMessage();
-// Queues a message as if the window system had sent it (tests drive the pump with it).
+// Queues a message as if the window system had sent it (tests drive the pump with it). Safe from
+// any thread: a posted message wakes PlatformWaitMessage.
 void PlatformPostMessage(const WindowMessage& msg);
 void PostQuitMessage(int code);
+
+// Window-system events put into the real event queue, to reach the loop through
+// PlatformPeekMessage exactly as the user's would (tests drive minimising, resizing and keys
+// with it). Resize and Maximise take the new client size in (a, b) and resize the real window;
+// a zero width or height, which no window can have, is sent as the size event alone. KeyDown and
+// KeyUp take a virtual-key code in a. False when the event could not be queued.
+enum class PlatformEvent { Minimise, Restore, Maximise, Resize, Close, KeyDown, KeyUp };
+bool PlatformInjectEvent(PlatformEvent event, int a = 0, int b = 0);
 
 // ---- files ----
 // Opens a data path written with backslashes ("data\\x.tga" opens data/x.tga). When the current

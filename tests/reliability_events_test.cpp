@@ -1,0 +1,265 @@
+// Window and key events as the user makes them: real SDL events put into SDL's queue through the
+// platform hook, translated by PlatformPeekMessage and handled by the main loop, with the tick
+// count driven by the test.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "app/shell.h"
+#include "app/startup.h"
+#include "platform/platform.h"
+#include "tests/gl_test_context.h"
+
+namespace {
+
+uint32_t fakeTicks = 0;  // current fake tick count
+uint32_t tickStep = 0;   // added on every read
+int tickReads = 0;       // two reads per rendered frame
+
+uint32_t FakeTicks() {
+    ++tickReads;
+    uint32_t now = fakeTicks;
+    fakeTicks += tickStep;
+    return now;
+}
+
+double ProcessCpuMs() {
+    timespec ts = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+class EventPump : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        if (IsSkipped()) return;
+        SetTickSource(FakeTicks);
+        fakeTicks = 5000;
+        tickStep = 10;
+        tickReads = 0;
+        demoTimeMs = 0.0;
+        frameMs = 0.0;
+        active = true;
+        std::fill(std::begin(keys), std::end(keys), 0);
+        glEnable(GL_LIGHTING);
+        lightingOn = 1;
+        lightingKeyLatch = 0;
+        camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
+        Drain();
+    }
+    void TearDown() override {
+        if (!IsSkipped()) {
+            PlatformInjectEvent(PlatformEvent::Resize, 1024, 768);
+            Drain();
+        }
+        SetTickSource(nullptr);
+    }
+    // Handles every queued message through the loop, as it would between frames.
+    void Drain() {
+        WindowMessage msg;
+        while (PlatformPeekMessage(msg)) WindowProc(msg.message, msg.wParam, msg.lParam);
+    }
+    // Runs loop iterations until one renders a frame (or the loop ends); returns the iterations.
+    int IterateToNextFrame() {
+        int before = FramesRendered();
+        int n = 0;
+        while (FramesRendered() == before && n < 1000) {
+            ++n;
+            if (!MainLoopIteration()) break;
+        }
+        return n;
+    }
+    int FramesRendered() const { return tickReads / 2; }
+    static void Viewport(GLint vp[4]) { glGetIntegerv(GL_VIEWPORT, vp); }
+    static double Aspect() {
+        GLdouble proj[16];
+        glGetDoublev(GL_PROJECTION_MATRIX, proj);
+        return proj[5] / proj[0];
+    }
+};
+
+}  // namespace
+
+TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread) {
+    IterateToNextFrame();
+    IterateToNextFrame();
+    ASSERT_EQ(demoTimeMs, 20.0);
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Minimise));
+    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_FALSE(active);
+
+    // Nothing is pending: the loop must block, not spin, until another thread posts a key.
+    std::thread poster([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        PlatformPostMessage({WM_KEYDOWN, VK_RIGHT, 0});
+    });
+    auto wallStart = std::chrono::steady_clock::now();
+    double cpuStart = ProcessCpuMs();
+    int iterations = 0;
+    while (!keys[VK_RIGHT] && iterations < 100000) {
+        ++iterations;
+        ASSERT_TRUE(MainLoopIteration());
+    }
+    double cpuMs = ProcessCpuMs() - cpuStart;
+    double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+    poster.join();
+    EXPECT_EQ(keys[VK_RIGHT], 1) << "the posted key never arrived";
+    EXPECT_GE(wallMs, 250.0);
+    EXPECT_LE(iterations, 5) << "the loop spun while minimised";
+    EXPECT_LT(cpuMs, 60.0) << "CPU time over " << wallMs << " ms minimised";
+    EXPECT_EQ(FramesRendered(), 2);
+    EXPECT_EQ(demoTimeMs, 20.0);
+    EXPECT_EQ(camYaw, 0.0f);  // keys wait for the next frame
+
+    // The window system's restore, pushed from another thread, wakes the loop as well.
+    std::thread restorer([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        PlatformInjectEvent(PlatformEvent::Restore);
+    });
+    iterations = 0;
+    while (!active && iterations < 100000) {
+        ++iterations;
+        ASSERT_TRUE(MainLoopIteration());
+    }
+    restorer.join();
+    EXPECT_TRUE(active);
+    EXPECT_LE(iterations, 5);
+    IterateToNextFrame();
+    EXPECT_EQ(demoTimeMs, 30.0);  // picks up where it stood
+    EXPECT_EQ(camYaw, 0.5f);
+}
+
+TEST_F(EventPump, ResizeToZeroHeightGivesAViewportOfOneThenFollowsTheWayBack) {
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Resize, 640, 0));
+    IterateToNextFrame();
+    GLint vp[4];
+    Viewport(vp);
+    EXPECT_EQ(vp[2], 640);
+    EXPECT_EQ(vp[3], 1);
+    EXPECT_NEAR(Aspect(), 640.0, 1e-3);  // the projection is kept in single precision
+    EXPECT_EQ(demoTimeMs, 10.0);  // a frame into a one-pixel viewport still counts
+
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Resize, 800, 600));
+    IterateToNextFrame();
+    Viewport(vp);
+    EXPECT_EQ(vp[2], 800);
+    EXPECT_EQ(vp[3], 600);
+    EXPECT_NEAR(Aspect(), 800.0 / 600.0, 1e-6);
+}
+
+TEST_F(EventPump, MaximisingFromMinimisedRestoresAndTheViewFollowsTheNewSize) {
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Minimise));
+    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_FALSE(active);
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Maximise, 1600, 900));
+    IterateToNextFrame();
+    EXPECT_TRUE(active);
+    GLint vp[4];
+    Viewport(vp);
+    EXPECT_EQ(vp[0], 0);
+    EXPECT_EQ(vp[1], 0);
+    EXPECT_EQ(vp[2], 1600);
+    EXPECT_EQ(vp[3], 900);
+    EXPECT_NEAR(Aspect(), 1600.0 / 900.0, 1e-6);
+    EXPECT_EQ(FramesRendered(), 1);
+}
+
+TEST_F(EventPump, CloseMidShowEndsTheLoopBeforeAnotherFrame) {
+    demoTimeMs = 60000.0;
+    IterateToNextFrame();
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Close));
+    int frames = FramesRendered();
+    int iterations = 0;
+    while (MainLoopIteration() && iterations < 10) ++iterations;
+    EXPECT_LE(iterations, 2);  // the close, then the quit it posts
+    EXPECT_EQ(FramesRendered(), frames);
+    EXPECT_EQ(demoTimeMs, 60010.0);
+}
+
+TEST_F(EventPump, HeldEscapeWithRepeatsEndsTheLoopWithoutAFrame) {
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, VK_ESCAPE));
+    int iterations = 0;
+    while (MainLoopIteration() && iterations < 10) ++iterations;
+    EXPECT_EQ(iterations, 5);  // one message per iteration, then the quit
+    EXPECT_EQ(FramesRendered(), 0);
+    EXPECT_EQ(demoTimeMs, 0.0);
+}
+
+TEST_F(EventPump, SecondPressOfLChangesNothing) {
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, 'L'));
+    IterateToNextFrame();
+    EXPECT_EQ(lightingOn, 0);
+    EXPECT_EQ(lightingKeyLatch, 1);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyUp, 'L'));
+    IterateToNextFrame();
+    EXPECT_EQ(keys['L'], 0);
+    ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, 'L'));
+    IterateToNextFrame();
+    EXPECT_EQ(keys['L'], 1);
+    EXPECT_EQ(lightingOn, 0);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+}
+
+TEST_F(EventPump, CameraKeysHeldForManyFramesKeepCameraAndViewFinite) {
+    // Both directions of every key pair, one after the other, each held for many frames.
+    const unsigned groups[2][3] = {{VK_UP, VK_LEFT, VK_PRIOR}, {VK_DOWN, VK_RIGHT, VK_NEXT}};
+    const int kFrames = 400;
+    demoTimeMs = 30000.0;  // a 3-D scene, seen through the moving camera
+    for (const auto& group : groups) {
+        for (unsigned k : group) ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, static_cast<int>(k)));
+        for (int i = 0; i < kFrames; ++i) IterateToNextFrame();
+        for (unsigned k : group) ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyUp, static_cast<int>(k)));
+        IterateToNextFrame();
+    }
+    // Each turn key was held for exactly kFrames frames, so the angles are back at 0.
+    EXPECT_EQ(camYaw, 0.0f);
+    EXPECT_EQ(camPitch, 0.0f);
+    EXPECT_TRUE(std::isfinite(camX) && std::isfinite(camY) && std::isfinite(camZ));
+    float x = camX, y = camY, z = camZ;
+    IterateToNextFrame();
+    EXPECT_EQ(camX, x);  // released keys move nothing
+    EXPECT_EQ(camY, y);
+    EXPECT_EQ(camZ, z);
+    GLdouble m[16];
+    demoTimeMs = 30000.0;
+    IterateToNextFrame();
+    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    for (double v : m) EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST_F(EventPump, TickCountWrappingMidShowKeepsTheClockAndTheShowEndsOnTime) {
+    InitScene();
+    // Frames of 250 ms; the 32-bit count wraps about 60 s into the show.
+    tickStep = 250;
+    fakeTicks = 0xFFFFFFFFu - 60000u;
+    demoTimeMs = 0.0;
+    bool wrapped = false;
+    bool running = true;
+    int frames = 0;
+    while (running && frames < 1000) {
+        uint32_t before = fakeTicks;
+        double clockBefore = demoTimeMs;
+        int rendered = FramesRendered();
+        running = MainLoopIteration();
+        if (FramesRendered() == rendered) continue;
+        ++frames;
+        wrapped = wrapped || fakeTicks < before;
+        ASSERT_EQ(frameMs, 250.0) << "frame " << frames;
+        ASSERT_EQ(demoTimeMs, clockBefore + 250.0);
+    }
+    EXPECT_TRUE(wrapped);
+    EXPECT_FALSE(running);
+    EXPECT_EQ(frames, 124000 / 250 + 2);  // the frame at exactly the end, then one past it
+    EXPECT_EQ(demoTimeMs, 124500.0);
+    std::vector<uint8_t> px = ReadFramebuffer();
+    size_t centre = (384 * 1024 + 512) * 4;
+    EXPECT_EQ(px[centre], 255);
+    EXPECT_EQ(px[centre + 1], 255);
+    EXPECT_EQ(px[centre + 2], 255);
+}
