@@ -1,0 +1,299 @@
+// Fault matrix: the real program run headless to the end of the show over broken images, broken
+// soundtracks, missing or failing audio devices and a data folder found only beside the program.
+// Each run must exit 0, report exactly the expected boxes and nothing unknown on stderr, and end
+// on the white frame past the show's end.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <stb/stb_image.h>
+
+#include "platform/audio.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Load order of the start-up; the ring comes last with its own message.
+const char* const kImages[] = {
+    "demologo.tga", "demologo_sub.tga", "blinky.tga",   "pinky.tga",  "inkey.tga",  "clyde.tga",
+    "zub.tga",      "pacman.tga",       "mar_castle.tga", "mar_tube.tga", "mar_shroom.tga",
+    "mar_star.tga", "mar_mario.tga",    "vok.tga",      "font.tga",   "ring.tga",
+};
+const int kImageCount = 16;
+const char* const kImageBox = ": ";
+const char* const kRingBox = ": SHIT!";
+const char* const kMusicBox = ": ";
+
+enum class ImageFault { Truncated, WrongHeader, SixteenBit, HugeDimensions };
+const ImageFault kImageFaults[] = {ImageFault::Truncated, ImageFault::WrongHeader, ImageFault::SixteenBit,
+                                   ImageFault::HugeDimensions};
+
+const char* FaultName(ImageFault f) {
+    switch (f) {
+    case ImageFault::Truncated: return "truncated";
+    case ImageFault::WrongHeader: return "wrong header";
+    case ImageFault::SixteenBit: return "16-bit";
+    case ImageFault::HugeDimensions: return "65535 x 65535";
+    }
+    return "";
+}
+
+struct ShowResult {
+    int status = -1;
+    std::vector<std::string> boxes;    // "caption: text" lines of the program's own messages
+    std::vector<std::string> unknown;  // anything else that is not a known library note
+    bool white = false;                // the last frame, past the end of the show
+};
+
+bool IsWhitePng(const fs::path& png) {
+    int w = 0, h = 0, n = 0;
+    unsigned char* px = stbi_load(png.string().c_str(), &w, &h, &n, 4);
+    if (!px) return false;
+    bool white = w > 0 && h > 0;
+    for (long i = 0; i < static_cast<long>(w) * h * 4; ++i) white = white && px[i] == 255;
+    stbi_image_free(px);
+    return white;
+}
+
+bool IsBox(const std::string& line) {
+    return line == ": " || line == ": SHIT!" || line.rfind("Shit!: ", 0) == 0 || line.rfind("Error: ", 0) == 0;
+}
+
+// Notes that are not boxes: our own note on a missing audio device, and the MP3 decoder's
+// complaints about a broken stream.
+bool IsKnownNote(const std::string& line) {
+    return line.rfind("audio: ", 0) == 0 || line.rfind("[src/libmpg123/", 0) == 0 ||
+           line.rfind("Warning: Xing stream size", 0) == 0;
+}
+
+// Runs `binary` headless from `cwd` over the whole show with `env` ("NAME=value ...") prepended.
+ShowResult RunShow(const fs::path& cwd, const std::string& env = "", const std::string& binary = BRIMVALE_BINARY) {
+    fs::path shot = fs::path(testing::TempDir()) / ("brimvale_fault_end_" + std::to_string(getpid()) + ".png");
+    fs::remove(shot);
+    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shot 124100 '" +
+                      shot.string() + "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
+    ShowResult run;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return run;
+    char buffer[1024];
+    while (fgets(buffer, sizeof buffer, p)) {
+        std::string line(buffer);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        if (IsBox(line))
+            run.boxes.push_back(line);
+        else if (!IsKnownNote(line))
+            run.unknown.push_back(line);
+    }
+    int status = pclose(p);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.white = IsWhitePng(shot);
+    fs::remove(shot);
+    return run;
+}
+
+fs::path FreshDir(const std::string& name) {
+    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_rel_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+fs::path WithData(const std::string& name) {
+    fs::path dir = FreshDir(name);
+    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", dir / "data");
+    return dir;
+}
+
+std::vector<char> ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& path, const std::vector<char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void BreakImage(const fs::path& path, ImageFault fault) {
+    std::vector<char> bytes = ReadAll(path);
+    ASSERT_GT(bytes.size(), 18u);
+    switch (fault) {
+    case ImageFault::Truncated:  // header intact, half the pixel block missing
+        bytes.resize(18 + (bytes.size() - 18) / 2);
+        break;
+    case ImageFault::WrongHeader:  // colour-mapped
+        bytes[1] = 1;
+        bytes[2] = 1;
+        break;
+    case ImageFault::SixteenBit:  // the pixel block is more than long enough; the depth is refused
+        bytes[16] = 16;
+        break;
+    case ImageFault::HugeDimensions:  // 65535 x 65535 x 32 bits declared, nothing behind it
+        bytes.resize(18);
+        bytes[12] = bytes[13] = bytes[14] = bytes[15] = static_cast<char>(0xFF);
+        bytes[16] = 32;
+        break;
+    }
+    WriteAll(path, bytes);
+}
+
+std::vector<std::string> ImageBoxes(const std::vector<bool>& broken) {
+    std::vector<std::string> boxes;
+    for (int i = 0; i < kImageCount; ++i)
+        if (broken[i]) boxes.push_back(i == kImageCount - 1 ? kRingBox : kImageBox);
+    return boxes;
+}
+
+// Bytes that no MP3 decoder can sync on: no 0xFF, no ID3 tag.
+std::vector<char> Noise(size_t n) {
+    std::vector<char> bytes(n);
+    uint32_t state = 12345;
+    for (char& b : bytes) {
+        state = state * 1664525u + 1013904223u;
+        b = static_cast<char>((state >> 24) % 0xFF);
+    }
+    return bytes;
+}
+
+void ExpectCompleted(const ShowResult& run) {
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.white) << "the show did not reach its white end";
+    EXPECT_TRUE(run.unknown.empty()) << "unexpected on stderr: " << run.unknown.front();
+}
+
+}  // namespace
+
+TEST(ReliabilityImages, EveryImageWithEachFaultIsRefusedWithItsBoxAndTheShowEnds) {
+    for (ImageFault fault : kImageFaults) {
+        SCOPED_TRACE(FaultName(fault));
+        fs::path dir = WithData("images_all");
+        for (const char* image : kImages) BreakImage(dir / "data" / image, fault);
+        ShowResult run = RunShow(dir);
+        ExpectCompleted(run);
+        EXPECT_EQ(run.boxes, ImageBoxes(std::vector<bool>(kImageCount, true)));
+        fs::remove_all(dir);
+    }
+}
+
+TEST(ReliabilityImages, OnlyTheBrokenImagesAreReportedInLoadOrder) {
+    // Two patterns between them break every image once and leave it intact once, with the
+    // four faults in rotation.
+    for (int parity : {0, 1}) {
+        SCOPED_TRACE(parity ? "odd images broken" : "even images broken");
+        fs::path dir = WithData("images_some");
+        std::vector<bool> broken(kImageCount, false);
+        for (int i = parity; i < kImageCount; i += 2) {
+            broken[i] = true;
+            BreakImage(dir / "data" / kImages[i], kImageFaults[(i / 2) % 4]);
+        }
+        ShowResult run = RunShow(dir);
+        ExpectCompleted(run);
+        EXPECT_EQ(run.boxes, ImageBoxes(broken));
+        fs::remove_all(dir);
+    }
+}
+
+// A truncated soundtrack still opens and plays what it has; an empty or undecodable one gives
+// the music's box. The answer is the same with an output device and without one.
+TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBox) {
+    const fs::path source = fs::path(BRIMVALE_SOURCE_DIR) / "data" / "brimvale.mp3";
+    const std::vector<char> full = ReadAll(source);
+    ASSERT_GT(full.size(), 100000u);
+    struct Case {
+        const char* name;
+        std::vector<char> bytes;
+        bool box;
+    };
+    const Case cases[] = {
+        {"truncated to a tenth", std::vector<char>(full.begin(), full.begin() + full.size() / 10), false},
+        {"empty", {}, true},
+        {"noise", Noise(full.size() / 10), true},
+    };
+    for (const char* driver : {"dummy", "nosuchdriver"}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", audio driver " + driver);
+            fs::path dir = WithData("mp3");
+            WriteAll(dir / "data" / "brimvale.mp3", c.bytes);
+            ShowResult run = RunShow(dir, std::string("SDL_AUDIODRIVER=") + driver);
+            ExpectCompleted(run);
+            EXPECT_EQ(run.boxes, c.box ? std::vector<std::string>{kMusicBox} : std::vector<std::string>{});
+            fs::remove_all(dir);
+        }
+    }
+}
+
+TEST(ReliabilitySoundtrack, TruncatedFileDecodesToTheSoundItHolds) {
+    const fs::path source = fs::path(BRIMVALE_SOURCE_DIR) / "data" / "brimvale.mp3";
+    const std::vector<char> full = ReadAll(source);
+    fs::path dir = FreshDir("mp3_decode");
+    fs::path cut = dir / "cut.mp3";
+    WriteAll(cut, std::vector<char>(full.begin(), full.begin() + full.size() / 10));
+    std::vector<int16_t> samples;
+    int channels = 0, rate = 0;
+    ASSERT_TRUE(DecodeAudioFile(cut.string().c_str(), samples, channels, rate));
+    ASSERT_GT(channels * rate, 0);
+    // A tenth of the 124-second track, give or take the frame being cut and the encoder's delay.
+    double seconds = static_cast<double>(samples.size()) / channels / rate;
+    EXPECT_GT(seconds, 124.0 / 10 * 0.8);
+    EXPECT_LT(seconds, 124.0 / 10 * 1.2);
+    long loud = 0;
+    for (int16_t s : samples) loud += std::abs(s) > 64;
+    EXPECT_GT(loud, static_cast<long>(samples.size() / 10));
+    fs::remove_all(dir);
+}
+
+TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
+    fs::path dir = WithData("device");
+    const std::string cases[] = {
+        "SDL_AUDIODRIVER=nosuchdriver",                                  // no such driver
+        "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/nonexistent/dir/audio",  // a device that fails to open
+        "SDL_AUDIODRIVER=dummy",                                         // a device that plays into nothing
+    };
+    for (const std::string& env : cases) {
+        SCOPED_TRACE(env);
+        ShowResult run = RunShow(dir, env);
+        ExpectCompleted(run);
+        EXPECT_TRUE(run.boxes.empty()) << run.boxes.front();
+    }
+    fs::remove_all(dir);
+}
+
+TEST(ReliabilityDataFolder, FoundBesideTheProgramWhenTheCurrentDirectoryHasNone) {
+    fs::path root = FreshDir("beside");
+    fs::path app = root / "app";
+    fs::path elsewhere = root / "elsewhere";
+    fs::create_directories(app);
+    fs::create_directories(elsewhere);
+    fs::copy_file(BRIMVALE_BINARY, app / "brimvale");
+    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", app / "data");
+    const std::string binary = (app / "brimvale").string();
+
+    ShowResult beside = RunShow(elsewhere, "", binary);
+    ExpectCompleted(beside);
+    EXPECT_TRUE(beside.boxes.empty()) << beside.boxes.front();
+
+    // A data folder in the current directory comes first, file by file: here its font is broken
+    // and the one beside the program is not looked at for it.
+    fs::create_directories(elsewhere / "data");
+    fs::copy_file(app / "data" / "font.tga", elsewhere / "data" / "font.tga");
+    BreakImage(elsewhere / "data" / "font.tga", ImageFault::Truncated);
+    ShowResult local = RunShow(elsewhere, "", binary);
+    ExpectCompleted(local);
+    EXPECT_EQ(local.boxes, std::vector<std::string>{kImageBox});
+
+    // Neither place has it: every file is reported and the show still ends.
+    fs::remove_all(app / "data");
+    fs::remove_all(elsewhere / "data");
+    ShowResult none = RunShow(elsewhere, "", binary);
+    ExpectCompleted(none);
+    std::vector<std::string> all = ImageBoxes(std::vector<bool>(kImageCount, true));
+    all.push_back(kMusicBox);
+    EXPECT_EQ(none.boxes, all);
+    fs::remove_all(root);
+}
