@@ -33,8 +33,9 @@ namespace {
 const int kDecodeRate = 48000;         // Hz, sound decoded for onset checks
 const int kOnsetLevel = 8000;          // of 32767; the stand-in tone peaks at half scale
 const double kOnsetToleranceMs = 8.0;  // a quarter of a frame at 30 fps
-const double kVideoLossLevel =
-    8.0;  // mean difference per channel (of 255): H.264 gives ~4, a flip or swapped channels over 20
+// Mean difference per channel (of 255) between a decoded frame and its shot: H.264 gives about 4,
+// a flipped picture or swapped channels over 20.
+const double kVideoLossLevel = 8.0;
 const double kToneGapStartMs = 500.0;  // stand-in track: tone, silence, tone
 const double kToneGapEndMs = 1500.0;
 
