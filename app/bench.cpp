@@ -57,6 +57,16 @@ struct BenchRun {
 };
 
 // ---- local helpers ----
+// One-minute load average: the machine may be shared, and the figures mean little without it.
+static double LoadAverage() {
+    double load = -1.0;
+    if (FILE* f = fopen("/proc/loadavg", "r")) {
+        if (fscanf(f, "%lf", &load) != 1) load = -1.0;
+        fclose(f);
+    }
+    return load;
+}
+
 static double Percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0.0;
     std::sort(v.begin(), v.end());
@@ -162,6 +172,7 @@ int RunBench(const DemoOptions& o) {
         return 0;
     }
 
+    double loadBefore = LoadAverage();
     std::vector<double> startups, loading, setUp, firstFrame;
     for (int i = 0; i < kStartupProbes; ++i) {
         StartupSample sample = {};
@@ -207,7 +218,9 @@ int RunBench(const DemoOptions& o) {
         "start-up %.1f ms (median of %zu, spawn to first finished frame: loading %.1f, set-up %.1f, "
         "first frame %.1f)\n",
         startupMs, startups.size(), Median(loading), Median(setUp), Median(firstFrame));
-    printf("peak memory %.1f MB, %.1f frames/s over %.1f s\n", peakMb, fps, wallSec);
+    double loadAfter = LoadAverage();
+    printf("peak memory %.1f MB, %.1f frames/s over %.1f s; load average %.2f before, %.2f after\n", peakMb, fps,
+           wallSec, loadBefore, loadAfter);
 
     if (o.jsonFile.empty()) return 0;
     FILE* f = fopen(o.jsonFile.c_str(), "w");
@@ -217,6 +230,7 @@ int RunBench(const DemoOptions& o) {
     }
     fprintf(f, "{\n  \"width\": %d,\n  \"height\": %d,\n  \"step_ms\": %.6f,\n", o.width, o.height, o.stepMs);
     fprintf(f, "  \"startup_ms\": %.3f,\n  \"peak_rss_mb\": %.3f,\n  \"fps\": %.3f,\n", startupMs, peakMb, fps);
+    fprintf(f, "  \"load_average\": [%.2f, %.2f],\n", loadBefore, loadAfter);
     fprintf(f, "  \"startup_parts_ms\": {\"loading\": %.3f, \"set_up\": %.3f, \"first_frame\": %.3f},\n",
             Median(loading), Median(setUp), Median(firstFrame));
     fprintf(f, "  \"windows\": [\n");
