@@ -168,7 +168,7 @@ int RunBench(const DemoOptions& o) {
     benchEnteredAt = BenchClock::now();
     if (const char* probe = getenv(kProbeEnv)) {
         run.probeFd = atoi(probe);
-        RunOfflineFrames(o.stepMs, 0.0, BenchFrame, &run);
+        RunOfflineFrames(OfflineStep(o), 0.0, BenchFrame, &run);
         return 0;
     }
 
@@ -185,15 +185,16 @@ int RunBench(const DemoOptions& o) {
     if (startups.empty()) fprintf(stderr, "bench: the start-up probes failed\n");
 
     // Every frame of the show, then kFloorFrames white ones past its end.
+    FrameStep step = OfflineStep(o);
     int64_t firstPast = static_cast<int64_t>(std::ceil(kDemoEndMs / o.stepMs));
-    while (firstPast > 0 && static_cast<double>(firstPast - 1) * o.stepMs >= kDemoEndMs) --firstPast;
-    while (static_cast<double>(firstPast) * o.stepMs < kDemoEndMs) ++firstPast;
+    while (firstPast > 0 && FrameTime(step, firstPast - 1) >= kDemoEndMs) --firstPast;
+    while (FrameTime(step, firstPast) < kDemoEndMs) ++firstPast;
     int64_t lastIndex = firstPast + kFloorFrames - 1;
     fprintf(stderr, "bench: %lld frames at %dx%d, step %.3f ms\n", static_cast<long long>(lastIndex + 1), o.width,
             o.height, o.stepMs);
     BenchClock::time_point started = BenchClock::now();
     run.frameStart = started;
-    RunOfflineFrames(o.stepMs, static_cast<double>(lastIndex) * o.stepMs, BenchFrame, &run);
+    RunOfflineFrames(step, FrameTime(step, lastIndex), BenchFrame, &run);
     double wallSec = std::chrono::duration<double>(BenchClock::now() - started).count();
 
     struct rusage usage = {};

@@ -524,7 +524,8 @@ int RunCapture(const DemoOptions& o) {
     StartReadBack(static_cast<size_t>(o.width) * o.height * 4);
     std::thread writer(WriterLoop);
     CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, 0, musicStarted ? 0 : -1, false};
-    RunOfflineFrames(plan.stepMs, static_cast<double>(plan.lastRendered) * plan.stepMs, CaptureFrame, &run);
+    FrameStep step = {1000.0, plan.fps};
+    RunOfflineFrames(step, FrameTime(step, plan.lastRendered), CaptureFrame, &run);
     FinishReadBack(writer);
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
     ShowProgress("capture", run.rendered, plan.lastRendered + 1, elapsed, true);

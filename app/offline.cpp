@@ -11,11 +11,15 @@
 #include "app/shell.h"
 #include "scenes/timeline.h"
 
-void RunOfflineFrames(double stepMs, double endMs, bool (*onFrame)(int, double, void*), void* user) {
+FrameStep OfflineStep(const DemoOptions& options) {
+    return options.stepGiven ? FrameStep{options.stepMs, 1.0} : FrameStep{1000.0, 60.0};
+}
+
+void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
     double previous = 0.0;
     for (int64_t i = 0;; ++i) {
         // Times come from the frame index, not a running sum, so long runs do not drift.
-        double t = std::min(static_cast<double>(i) * stepMs, endMs);
+        double t = std::min(FrameTime(step, i), endMs);
         frameMs = t - previous;
         demoTimeMs = t;
         RenderFrame();
@@ -63,7 +67,7 @@ int RunShot(const DemoOptions& options) {
         return 2;
     }
     ShotState state = {&options, false};
-    RunOfflineFrames(options.stepMs, options.shotMs, ShotFrame, &state);
+    RunOfflineFrames(OfflineStep(options), options.shotMs, ShotFrame, &state);
     if (!state.written) {
         fprintf(stderr, "could not write %s\n", options.shotFile.c_str());
         return 1;

@@ -9,7 +9,17 @@
 // set to the previous frame's duration, so that all carried state evolves as in a live run.
 // After each frame onFrame(index, time, user) is called with the frame still in the back
 // buffer; returning false stops the run.
-void RunOfflineFrames(double stepMs, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
+// A frame duration as a ratio, so that frame i lands exactly on i * ms / frames (1000 ms over
+// 60 frames has no exact double; i * 1000 / 60 is exact wherever the true time is a whole ms).
+struct FrameStep {
+    double ms;
+    double frames;
+};
+inline double FrameTime(const FrameStep& step, int64_t i) { return static_cast<double>(i) * step.ms / step.frames; }
+// --step MS, or exactly 1000/60 ms when none was given.
+FrameStep OfflineStep(const DemoOptions& options);
+
+void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
                       void* user);
 
 // Reads the picture area of the back buffer as RGBA rows, top row first.
@@ -21,9 +31,8 @@ int RunCapture(const DemoOptions& options);
 int RunBench(const DemoOptions& options);
 
 // ---- capture ----
-// Which frames a capture renders and writes. Frame i belongs at demo time i * 1000 / fps; the
-// frame driver renders it at i * stepMs, which differs by at most a rounding step (never across
-// a window bound at the usual rates). Frames before firstWritten are rendered but not written.
+// Which frames a capture renders and writes. Frame i is rendered at demo time i * 1000 / fps.
+// Frames before firstWritten are rendered but not written.
 struct CapturePlan {
     double fps;
     double stepMs;         // 1000 / fps
@@ -32,7 +41,7 @@ struct CapturePlan {
     int64_t musicFrame;    // first frame of window 2 (the music starts in it), -1 if none rendered
 };
 CapturePlan PlanCapture(double fps, double fromMs, double toMs);
-inline double CaptureFrameMs(const CapturePlan& plan, int64_t i) { return static_cast<double>(i) * 1000.0 / plan.fps; }
+inline double CaptureFrameMs(const CapturePlan& plan, int64_t i) { return FrameTime(FrameStep{1000.0, plan.fps}, i); }
 
 // One progress line on stderr (refreshed a few times a second on a terminal); `last` ends it.
 void ShowProgress(const char* label, int64_t done, int64_t total, double elapsedSec, bool last);

@@ -32,6 +32,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     app.add_option("--size", size, "Offscreen picture size, WxH (default 1024x768)");
     app.add_option("--step", o.stepMs, "Offscreen frame duration in ms (default 1000/60)")
         ->check(CLI::Range(0.001, 1000000.0));
+    auto* stepOpt = app.get_option("--step");
     auto* seedOpt = app.add_option("--seed", o.seed, "Fixed random seed instead of the tick count");
     try {
         app.parse(argc, argv);
@@ -50,6 +51,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     }
     o.capture = !o.captureOut.empty();
     o.seedGiven = seedOpt->count() > 0;
+    o.stepGiven = stepOpt->count() > 0;
     if (!size.empty() && !ParseSize(size, o.width, o.height)) {
         fprintf(stderr, "--size: expected WxH, e.g. 1024x768\n");
         return 2;

@@ -19,6 +19,7 @@ struct DemoOptions {
     int width = 1024;             // --size WxH
     int height = 768;
     double stepMs = 1000.0 / 60.0;  // --step MS
+    bool stepGiven = false;
     bool seedGiven = false;       // --seed N
     uint32_t seed = 0;
 };
