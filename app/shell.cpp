@@ -101,12 +101,12 @@ bool CreateDemoWindow(const char* title, int width, int height, int bits, bool f
         PlatformUnregisterClass(kClassName);
         return false;
     }
-    int drawW = 0, drawH = 0;
-    PlatformDrawableSize(&drawW, &drawH);
-    if (fullscreen && drawW > 0 && drawH > 0) {
-        // The size event of the full-screen window carries the picture area.
-        WindowMessage msg;
-        while (PlatformPeekMessage(msg)) WindowProc(msg.message, msg.wParam, msg.lParam);
+    if (fullscreen) {
+        // The desktop-sized window shows the picture in its centred area; later size
+        // messages follow the window if the desktop changes.
+        int areaW = 0, areaH = 0;
+        PlatformPictureSize(&areaW, &areaH);
+        ResizeViewport(areaW > 0 ? areaW : width, areaH > 0 ? areaH : height);
     } else {
         ResizeViewport(width, height);
     }

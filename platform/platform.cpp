@@ -277,6 +277,12 @@ void PlatformPictureOrigin(int* x, int* y) {
     *y = pictureY;
 }
 
+void PlatformPictureSize(int* width, int* height) {
+    int dw = 0, dh = 0;
+    PlatformDrawableSize(&dw, &dh);
+    UpdatePictureArea(dw, dh, width, height);
+}
+
 void PlatformDrawableSize(int* width, int* height) {
     *width = *height = 0;
     if (window) SDL_GL_GetDrawableSize(window, width, height);

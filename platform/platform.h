@@ -45,6 +45,8 @@ void PlatformSwapBuffers();
 void PlatformPictureOrigin(int* x, int* y);
 // Size of the drawable in pixels.
 void PlatformDrawableSize(int* width, int* height);
+// Size of the picture area now: the whole drawable, or with bars its centred area.
+void PlatformPictureSize(int* width, int* height);
 
 // ---- window messages ----
 enum : unsigned {

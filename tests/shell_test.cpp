@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <vector>
 
 #include "app/shell.h"
 #include "platform/platform.h"
@@ -244,4 +246,28 @@ TEST(WindowProcedure, RecordsKeysActivationAndSwallowsScreenSaver) {
     EXPECT_TRUE(active);
     EXPECT_EQ(WindowProc(WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
     EXPECT_EQ(WindowProc(WM_SYSCOMMAND, SC_MONITORPOWER, 0), 0);
+}
+
+// Full screen keeps the desktop mode: the picture takes the largest centred 4:3 area and the
+// viewport, projection and clears follow that area, leaving black bars around it.
+TEST(FullScreenPicture, LetterboxedAreaDrivesTheViewport) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    platformHeadless = true;
+    PlatformChangeDisplayMode(1024, 768, 32);
+    ASSERT_TRUE(PlatformCreateWindow("letterbox", 1280, 1024, 32, false));
+    int w = 0, h = 0, x = -1, y = -1;
+    PlatformPictureSize(&w, &h);
+    PlatformPictureOrigin(&x, &y);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 960);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 32);
+    ResizeViewport(w, h);
+    GLint vp[4], scissor[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    glGetIntegerv(GL_SCISSOR_BOX, scissor);
+    EXPECT_EQ(std::vector<GLint>(vp, vp + 4), (std::vector<GLint>{0, 32, 1280, 960}));
+    EXPECT_EQ(std::vector<GLint>(scissor, scissor + 4), (std::vector<GLint>{0, 32, 1280, 960}));
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+    PlatformRestoreDisplayMode();
 }
