@@ -9,6 +9,7 @@
 
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
+#include "tests/feedback.h"
 #include "tests/gl_test_context.h"
 
 namespace {
@@ -28,18 +29,11 @@ std::vector<Vec> CapturePolygons(const std::function<void()>& draw)
     glOrtho(-1, 1, -1, 1, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    std::vector<GLfloat> buffer(1 << 20);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint used = glRenderMode(GL_RENDER);
     std::vector<Vec> out;
-    for (GLint i = 0; i < used;) {
-        EXPECT_EQ(static_cast<GLint>(buffer[i]), GL_POLYGON_TOKEN);
-        const GLint n = static_cast<GLint>(buffer[i + 1]);
-        i += 2;
-        for (GLint k = 0; k < n; ++k, i += 3)
-            out.push_back({buffer[i] / (viewSize / 2.0) - 1, buffer[i + 1] / (viewSize / 2.0) - 1, 1 - 2.0 * buffer[i + 2]});
+    for (const FeedbackPrimitive& p : CaptureFeedback(draw).primitives) {
+        EXPECT_EQ(p.kind, FeedbackKind::Polygon);
+        for (const FeedbackVertex& v : p.vertices)
+            out.push_back({v.x / (viewSize / 2.0) - 1, v.y / (viewSize / 2.0) - 1, 1 - 2.0 * v.z});
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "geometry/mesh.h"
+#include "tests/feedback.h"
 #include "tests/gl_test_context.h"
 
 namespace {
@@ -29,29 +30,19 @@ void UseModelView(float scale)
     glScalef(scale, scale, scale);
 }
 
-Vertex ModelOf(const float* f, float scale)
+Vertex ModelOf(const FeedbackVertex& f, float scale)
 {
-    return {(f[0] / (feedbackSize / 2.0) - 1) / scale, (f[1] / (feedbackSize / 2.0) - 1) / scale, (1 - 2.0 * f[2]) / scale,
-            f[3], f[4], f[5], f[6]};
+    return {(f.x / (feedbackSize / 2.0) - 1) / scale, (f.y / (feedbackSize / 2.0) - 1) / scale, (1 - 2.0 * f.z) / scale,
+            f.r, f.g, f.b, f.a};
 }
 
 std::vector<Primitive> Capture(unsigned list, float scale)
 {
-    std::vector<GLfloat> buffer(1 << 22);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    glCallList(list);
-    const GLint used = glRenderMode(GL_RENDER);
     std::vector<Primitive> out;
-    const int stride = 7;
-    for (GLint i = 0; i < used;) {
-        const GLint token = static_cast<GLint>(buffer[i++]);
-        Primitive p{false, {}};
-        int n = 1;
-        if (token == GL_POLYGON_TOKEN) n = static_cast<GLint>(buffer[i++]);
-        else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) n = 2, p.line = true;
-        for (int k = 0; k < n; ++k, i += stride) p.v.push_back(ModelOf(&buffer[i], scale));
-        out.push_back(p);
+    for (const FeedbackPrimitive& p : CaptureFeedback([list] { glCallList(list); }, 1 << 22).primitives) {
+        Primitive model{p.kind == FeedbackKind::Line, {}};
+        for (const FeedbackVertex& v : p.vertices) model.v.push_back(ModelOf(v, scale));
+        out.push_back(model);
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/shell.h"
+#include "app/startup.h"
 #include "platform/platform.h"
 
 // Every test process is headless and silent, whatever ctest's environment says.
@@ -28,4 +29,12 @@ std::vector<uint8_t> ReadFramebuffer(int width, int height) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return rgba;
+}
+
+void SceneGlTest::SetUp() {
+    GlTest::SetUp();
+    if (IsSkipped()) return;
+    static bool initialised = false;
+    if (!initialised) InitScene();
+    initialised = true;
 }

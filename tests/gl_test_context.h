@@ -18,3 +18,9 @@ protected:
         if (!OpenTestGlContext()) GTEST_SKIP() << "no offscreen GL context";
     }
 };
+
+// GlTest with the scene's textures, lists and particles made by InitScene, once per process.
+class SceneGlTest : public GlTest {
+protected:
+    void SetUp() override;
+};

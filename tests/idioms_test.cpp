@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "render/material.h"
 #include "render/particles.h"
 #include "scenes/idioms.h"
@@ -68,14 +67,11 @@ TEST(TypedTextSlice, LinesLongerThanTheBufferAreCutNotOverrun) {
 
 // ---- on a real context ----
 
-class IdiomsGl : public GlTest {
+class IdiomsGl : public SceneGlTest {
 protected:
     void SetUp() override {
-        GlTest::SetUp();
+        SceneGlTest::SetUp();
         if (IsSkipped()) return;
-        static bool initialised = false;
-        if (!initialised) InitScene();
-        initialised = true;
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glEnable(GL_LIGHTING);

@@ -8,7 +8,7 @@
 #include "app/startup.h"
 #include "render/font.h"
 #include "tests/gl_test_context.h"
-#include "tests/render_feedback.h"
+#include "tests/feedback.h"
 
 namespace {
 
@@ -42,13 +42,13 @@ void ExpectGlyph(const FeedbackCapture& c, int g, float penX, float y) {
 // Every captured vertex belongs to one of `glyphs` quads, so nothing else was drawn.
 void ExpectOnlyCorners(const FeedbackCapture& c, size_t glyphs) {
     std::vector<std::pair<float, float>> distinct;
-    for (const FeedbackVertex& v : c.polygonVertices) {
+    for (const FeedbackVertex& v : VerticesOf(c, FeedbackKind::Polygon)) {
         bool seen = false;
         for (auto& d : distinct) seen = seen || (std::fabs(d.first - v.x) < 0.01f && std::fabs(d.second - v.y) < 0.01f);
         if (!seen) distinct.emplace_back(v.x, v.y);
     }
     EXPECT_EQ(distinct.size(), 4 * glyphs);
-    EXPECT_EQ(c.otherPrimitives, 0);
+    EXPECT_EQ(NonPolygonCount(c), 0u);
 }
 
 void ExpectModelviewTranslation(double x, double y) {
@@ -119,7 +119,7 @@ TEST_F(Font, CodesOutsideTheSheetPrintAsSpaces) {
     }
     for (int set : {0, 1}) {
         const FeedbackCapture c = CaptureFeedback([set] { PrintText(10.0f, 20, set, "%s", "\x01\x1f\xa0\xff" "A"); });
-        EXPECT_EQ(c.otherPrimitives, 0) << "a list outside the glyphs was called, set " << set;
+        EXPECT_EQ(NonPolygonCount(c), 0u) << "a list outside the glyphs was called, set " << set;
         for (int i = 0; i < 4; ++i) ExpectGlyph(c, 128 * set, 10.0f + 9 * i, 20.0f);
         ExpectGlyph(c, 'A' - 32 + 128 * set, 46.0f, 20.0f);
         ExpectOnlyCorners(c, 5);
@@ -161,7 +161,7 @@ TEST_F(Font, ReturnsWithPenAtTheEndAndTheCallersProjection) {
     // Empty text draws nothing but still resets the modelview to (x, y, 0) and the state.
     glEnable(GL_TEXTURE_2D);
     const FeedbackCapture c = CaptureFeedback([] { PrintText(3.0f, 4, 0, "%s", ""); });
-    EXPECT_TRUE(c.polygonVertices.empty());
+    EXPECT_TRUE(VerticesOf(c, FeedbackKind::Polygon).empty());
     ExpectModelviewTranslation(3, 4);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 

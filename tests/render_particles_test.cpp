@@ -13,7 +13,7 @@
 #include "render/material.h"
 #include "render/particles.h"
 #include "tests/gl_test_context.h"
-#include "tests/render_feedback.h"
+#include "tests/feedback.h"
 
 namespace {
 
@@ -152,8 +152,8 @@ TEST_F(ParticleDrawing, QuadsSitAtDepthOneWithTheirTextureCorners) {
     glEnable(GL_TEXTURE_2D);
 
     const FeedbackCapture c = CaptureFeedback(DrawParticles);
-    EXPECT_EQ(c.otherPrimitives, 0);
-    EXPECT_GE(c.polygons, kParticleCount);
+    EXPECT_EQ(NonPolygonCount(c), 0u);
+    EXPECT_GE(CountOf(c, FeedbackKind::Polygon), static_cast<size_t>(kParticleCount));
     for (const Particle& p : particles) {
         const float s = p.halfSize;
         const float corners[4][4] = {{p.x - s, p.y - s, 0, 0}, {p.x - s, p.y + s, 0, 1},

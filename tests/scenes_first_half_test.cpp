@@ -23,6 +23,7 @@
 #include "scenes/listing.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
+#include "tests/feedback.h"
 #include "tests/gl_test_context.h"
 
 namespace {
@@ -32,44 +33,9 @@ constexpr double kOverlayScale = kHeight / 480.0;  // window pixels per overlay 
 
 // ---- feedback capture ----
 
-struct Vertex {
-    float x, y, z;  // window coordinates
-    float s, t;     // texture coordinates
-};
-
-struct Capture {
-    std::vector<Vertex> points;
-    std::vector<std::vector<Vertex>> polygons;
-};
-
-Capture CaptureFeedback(const std::function<void()>& draw) {
-    constexpr int kFloatsPerVertex = 11;  // GL_3D_COLOR_TEXTURE in RGBA mode
-    std::vector<GLfloat> buffer(1 << 22);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint used = glRenderMode(GL_RENDER);
-    EXPECT_GE(used, 0) << "feedback buffer overflowed";
-    auto vertexAt = [&](GLint i) { return Vertex{buffer[i], buffer[i + 1], buffer[i + 2], buffer[i + 7], buffer[i + 8]}; };
-    Capture out;
-    for (GLint i = 0; i < used;) {
-        const GLint token = static_cast<GLint>(buffer[i++]);
-        if (token == GL_POINT_TOKEN) {
-            out.points.push_back(vertexAt(i));
-            i += kFloatsPerVertex;
-        } else if (token == GL_POLYGON_TOKEN) {
-            const GLint n = static_cast<GLint>(buffer[i++]);
-            std::vector<Vertex> polygon;
-            for (GLint k = 0; k < n; ++k, i += kFloatsPerVertex) polygon.push_back(vertexAt(i));
-            out.polygons.push_back(polygon);
-        } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-            i += 2 * kFloatsPerVertex;
-        } else if (token == GL_PASS_THROUGH_TOKEN) {
-            ++i;
-        } else {
-            i += kFloatsPerVertex;
-        }
-    }
+FeedbackCapture Capture(const std::function<void()>& draw) {
+    FeedbackCapture out = CaptureFeedback(draw, 1 << 22);
+    EXPECT_FALSE(out.overflowed) << "feedback buffer overflowed";
     return out;
 }
 
@@ -87,8 +53,8 @@ unsigned ProbeList(float step) {
     return list;
 }
 
-void ExpectSamePoints(const std::vector<Vertex>& actual, const std::vector<Vertex>& expected, float tolerancePx,
-                      const std::string& what) {
+void ExpectSamePoints(const std::vector<FeedbackVertex>& actual, const std::vector<FeedbackVertex>& expected,
+                      float tolerancePx, const std::string& what) {
     ASSERT_GE(expected.size(), 4u) << what << ": the probe must lie in view";
     ASSERT_EQ(actual.size(), expected.size()) << what;
     for (size_t i = 0; i < actual.size(); ++i) {
@@ -117,12 +83,11 @@ unsigned SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
     return name;
 }
 
-class FirstHalf : public GlTest {
+class FirstHalf : public SceneGlTest {
 protected:
     void SetUp() override {
-        GlTest::SetUp();
+        SceneGlTest::SetUp();
         if (IsSkipped()) return;
-        InitScene();  // one process per test: once per process
         camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
         frameMs = 0.0;  // the rings hold still, so two renders of one scene match
     }
@@ -200,15 +165,15 @@ struct Placement {
 // Each scene's probe points against the same probe drawn under the transform built by hand.
 void ExpectPlacements(const std::vector<Placement>& placements) {
     for (const Placement& p : placements) {
-        const Capture scene = CaptureFeedback([&] {
+        const FeedbackCapture scene = Capture([&] {
             demoTimeMs = p.t;
             RenderFrame();
         });
-        const Capture hand = CaptureFeedback([&] {
+        const FeedbackCapture hand = Capture([&] {
             glLoadIdentity();
             p.byHand();
         });
-        ExpectSamePoints(scene.points, hand.points, 0.05f, p.what);
+        ExpectSamePoints(VerticesOf(scene, FeedbackKind::Point), VerticesOf(hand, FeedbackKind::Point), 0.05f, p.what);
     }
 }
 
@@ -243,9 +208,10 @@ TEST_F(FirstHalf, CharacterAndMeshAAreWhereTheStoryboardPutsThem) {
          [probe] { Ry(180); Rx(-22.5f); T(0, -0.34f, 1.25f); Rx(90); Ry(90); glCallList(probe); }},
     });
     // The sweep's last frame shows, within a pixel, what the listing's first one shows.
-    const Capture last = CaptureFeedback([] { Render(47999.0); });
-    const Capture first = CaptureFeedback([] { Render(48000.0); });
-    ExpectSamePoints(last.points, first.points, 1.0f, "window 13 at its end against window 14");
+    const FeedbackCapture last = Capture([] { Render(47999.0); });
+    const FeedbackCapture first = Capture([] { Render(48000.0); });
+    ExpectSamePoints(VerticesOf(last, FeedbackKind::Point), VerticesOf(first, FeedbackKind::Point), 1.0f,
+                     "window 13 at its end against window 14");
 }
 
 // ---- typed listing ----
@@ -280,11 +246,12 @@ TEST(AssemblyListing, TypedScheduleAtItsMarksAndNeverPastTheTwentiethLine) {
 
 // Reads the printed text back from the glyph quads: the line from their height, the order from the
 // pen position, the character from the cell of the sheet that the quad maps.
-std::map<int, std::string> PrintedLines(const Capture& capture) {
+std::map<int, std::string> PrintedLines(const FeedbackCapture& capture) {
     std::map<int, std::map<long, char>> glyphs;
-    for (const std::vector<Vertex>& polygon : capture.polygons) {
+    for (const FeedbackPrimitive& polygon : capture.primitives) {
+        if (polygon.kind != FeedbackKind::Polygon) continue;
         float minX = 1e9f, maxY = -1e9f, minS = 1e9f, maxT = -1e9f;
-        for (const Vertex& v : polygon) {
+        for (const FeedbackVertex& v : polygon.vertices) {
             minX = std::min(minX, v.x);
             maxY = std::max(maxY, v.y);
             minS = std::min(minS, v.s);
@@ -312,7 +279,7 @@ TEST_F(FirstHalf, ListingPrintsExactlyTheTypedCharactersLineByLine) {
         {51999.0, FirstLinesWhole(19, "; AX <= B")},
     };
     for (const auto& [t, expected] : marks) {
-        const Capture capture = CaptureFeedback([t = t] { Render(t); });
+        const FeedbackCapture capture = Capture([t = t] { Render(t); });
         std::map<int, std::string> want;
         for (size_t i = 0; i < expected.size(); ++i) want[static_cast<int>(i)] = expected[i];
         EXPECT_EQ(PrintedLines(capture), want) << "at " << t << " ms";

@@ -16,11 +16,11 @@
 #include <stb/stb_image.h>
 
 #include "app/shell.h"
-#include "app/startup.h"
 #include "geometry/mesh.h"
 #include "render/material.h"
 #include "render/particles.h"
 #include "scenes/timeline.h"
+#include "tests/feedback.h"
 #include "tests/gl_test_context.h"
 
 namespace {
@@ -28,57 +28,30 @@ namespace {
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 
-// ---- feedback capture with the primitives kept apart ----
-
-struct FbVertex {
-    double x, y, z;  // window coordinates
-    float alpha;     // lit colour's alpha
-    float s, t;
-};
-using FbTriangle = std::array<FbVertex, 3>;
+// ---- feedback capture ----
 
 struct FbFrame {
-    std::vector<FbTriangle> triangles;  // polygons fanned into triangles, in drawing order
+    std::vector<FeedbackTriangle> triangles;  // polygons fanned into triangles, in drawing order
 };
 
 FbFrame CaptureFrame(double t) {
-    constexpr int kFloatsPerVertex = 11;  // GL_3D_COLOR_TEXTURE in RGBA mode
-    static std::vector<GLfloat> buffer(1 << 22);
-    demoTimeMs = t;
-    frameMs = 0.0;
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    RenderFrame();
-    GLint used = glRenderMode(GL_RENDER);
-    EXPECT_GE(used, 0) << "feedback buffer overflow";
-    FbFrame out;
-    auto at = [&](GLint i) {
-        return FbVertex{buffer[i], buffer[i + 1], buffer[i + 2], buffer[i + 6], buffer[i + 7], buffer[i + 8]};
-    };
-    for (GLint i = 0; i < used;) {
-        GLint token = static_cast<GLint>(buffer[i++]);
-        if (token == GL_POLYGON_TOKEN) {
-            GLint n = static_cast<GLint>(buffer[i++]);
-            std::vector<FbVertex> v;
-            for (GLint k = 0; k < n; ++k, i += kFloatsPerVertex) v.push_back(at(i));
-            for (GLint k = 1; k + 1 < n; ++k) out.triangles.push_back({v[0], v[k], v[k + 1]});
-        } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-            i += 2 * kFloatsPerVertex;
-        } else if (token == GL_PASS_THROUGH_TOKEN) {
-            ++i;
-        } else {
-            i += kFloatsPerVertex;
-        }
-    }
-    return out;
+    const FeedbackCapture capture = CaptureFeedback(
+        [t] {
+            demoTimeMs = t;
+            frameMs = 0.0;
+            RenderFrame();
+        },
+        1 << 22);
+    EXPECT_FALSE(capture.overflowed) << "feedback buffer overflow";
+    return {FannedTriangles(capture)};
 }
 
 // Solves the affine map (s, t) -> value over one triangle and evaluates it at (s, t).
-double TexArea(const FbTriangle& tri) {
+double TexArea(const FeedbackTriangle& tri) {
     return (tri[1].s - tri[0].s) * (tri[2].t - tri[0].t) - (tri[2].s - tri[0].s) * (tri[1].t - tri[0].t);
 }
 
-double AffineAt(const FbTriangle& tri, const double value[3], double s, double t) {
+double AffineAt(const FeedbackTriangle& tri, const double value[3], double s, double t) {
     double s1 = tri[1].s - tri[0].s, t1 = tri[1].t - tri[0].t;
     double s2 = tri[2].s - tri[0].s, t2 = tri[2].t - tri[0].t;
     double det = s1 * t2 - s2 * t1;
@@ -94,7 +67,7 @@ struct Rect {
     double x0, x1, y0, y1, z;
 };
 
-Rect RectOf(const FbTriangle& tri) {
+Rect RectOf(const FeedbackTriangle& tri) {
     GLdouble proj[16];
     GLint view[4];
     glGetDoublev(GL_PROJECTION_MATRIX, proj);
@@ -116,7 +89,7 @@ bool SameRect(const Rect& a, const Rect& b, double tol = 1e-4) {
 // Consecutive triangles of one quad merge into one rectangle.
 std::vector<Rect> RectsOf(const FbFrame& frame) {
     std::vector<Rect> rects;
-    for (const FbTriangle& tri : frame.triangles) {
+    for (const FeedbackTriangle& tri : frame.triangles) {
         Rect r = RectOf(tri);
         if (rects.empty() || !SameRect(rects.back(), r)) rects.push_back(r);
     }
@@ -140,7 +113,7 @@ struct Glyph {
 
 std::vector<Glyph> GlyphsOf(const FbFrame& frame) {
     std::map<std::array<long, 3>, Glyph> found;
-    for (const FbTriangle& tri : frame.triangles) {
+    for (const FeedbackTriangle& tri : frame.triangles) {
         if (std::fabs(TexArea(tri)) < 1e-12) continue;  // a clipped sliver
         double cs = (tri[0].s + tri[1].s + tri[2].s) / 3.0;
         double ct = (tri[0].t + tri[1].t + tri[2].t) / 3.0;
@@ -181,14 +154,11 @@ int MaxRgb(const std::vector<uint8_t>& px) {
 
 // ---- scene fixture ----
 
-class SecondHalf : public GlTest {
+class SecondHalf : public SceneGlTest {
 protected:
     void SetUp() override {
-        GlTest::SetUp();
+        SceneGlTest::SetUp();
         if (IsSkipped()) return;
-        static bool initialised = false;
-        if (!initialised) InitScene();
-        initialised = true;
         fadeAlpha = 1.0f;
     }
     // Leaves only the flat pictures and text to feedback: no figures, no tube.
@@ -228,8 +198,8 @@ TEST_F(SecondHalf, ParticlesAfterAFadeFrameCarryItsAlpha) {
     FbFrame next = CaptureFrame(65900.0);  // r = 0.85, overlay alpha 0.75
     ASSERT_GE(next.triangles.size(), 2u * kParticleCount + 2);
     for (int i = 0; i < 2 * kParticleCount; ++i)
-        for (const FbVertex& v : next.triangles[i]) ASSERT_FLOAT_EQ(v.alpha, left) << "particle triangle " << i;
-    EXPECT_NEAR(next.triangles.back()[0].alpha, 0.75f, 1e-5f) << "the overlay quad";
+        for (const FeedbackVertex& v : next.triangles[i]) ASSERT_FLOAT_EQ(v.a, left) << "particle triangle " << i;
+    EXPECT_NEAR(next.triangles.back()[0].a, 0.75f, 1e-5f) << "the overlay quad";
 }
 
 // ---- window 18: the tunnel ----
@@ -413,17 +383,17 @@ TEST_F(SecondHalf, RisingRingsAreShownThroughTheCreditsAndGreetings) {
     fadeAlpha = 0.001f;  // as the tunnel's fade leaves it
     FbFrame credits = CaptureFrame(100000.0);
     ASSERT_GE(credits.triangles.size(), 2u * kParticleCount);
-    EXPECT_EQ(credits.triangles[0][0].alpha, 1.0f);
+    EXPECT_EQ(credits.triangles[0][0].a, 1.0f);
 
     fadeAlpha = 0.001f;
     FbFrame greetings = CaptureFrame(115000.0);
-    EXPECT_EQ(greetings.triangles[0][0].alpha, 1.0f);
+    EXPECT_EQ(greetings.triangles[0][0].a, 1.0f);
 
     RenderAt(122500.0);  // r > 0.8: the overlay writes the fade
     float left = fadeAlpha;
     EXPECT_LT(left, 1.0f);
     FbFrame fading = CaptureFrame(122600.0);
-    EXPECT_FLOAT_EQ(fading.triangles[0][0].alpha, left) << "from r = 0.8 the fade carries";
+    EXPECT_FLOAT_EQ(fading.triangles[0][0].a, left) << "from r = 0.8 the fade carries";
 }
 
 // ---- window 22: the greetings line and the end ----
