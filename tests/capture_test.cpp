@@ -234,6 +234,26 @@ TEST_F(CaptureTest, Mp4RangeHasExactFramesAndTheMusicWhereTheLiveRunStartsIt) {
     EXPECT_NEAR(OnsetMs(clip), 1000.0 + trackOnset, kOnsetToleranceMs);
 }
 
+// The documented whole-show capture, small and at 10 fps to stay quick: every frame from 0 to
+// the white one that starts past 124000 ms (the live loop's last), the music from 2000 ms.
+TEST_F(CaptureTest, WholeShowRunsToTheWhiteFrameWithTheMusicFromTwoSeconds) {
+    std::string err;
+    ASSERT_EQ(Shell(Program() + " --capture show.mp4 --fps 10 --size 160x120 --seed 7", dir, nullptr, &err), 0) << err;
+    std::string video = Probe("show.mp4", "v:0", "nb_read_frames");
+    EXPECT_EQ(Field(video, "nb_read_frames"), "1242");  // 0, 100, ..., 124000, 124100
+    ASSERT_EQ(Shell("ffmpeg -v error -y -i show.mp4 -vf " + Quote("select=eq(n\\,1241)") + " -frames:v 1 last.png", dir),
+              0);
+    int w = 0, h = 0;
+    std::vector<uint8_t> last = LoadPng(dir / "last.png", w, h);
+    ASSERT_FALSE(last.empty());
+    EXPECT_LT(MeanAbsDifference(last, std::vector<uint8_t>(last.size(), 255)), 2.0);
+    std::vector<int16_t> track = DecodeSound("data/brimvale.mp3");
+    std::vector<int16_t> show = DecodeSound("show.mp4");
+    double trackOnset = OnsetMs(track);
+    ASSERT_GE(trackOnset, 0.0);
+    EXPECT_NEAR(OnsetMs(show), 2000.0 + trackOnset, kOnsetToleranceMs);
+}
+
 TEST_F(CaptureTest, WebmStartingAfterTheMusicEntersTheTrackPartWay) {
     std::string err;
     ASSERT_EQ(
