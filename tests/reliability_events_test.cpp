@@ -12,20 +12,11 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/platform.h"
+#include "tests/fake_ticks.h"
 #include "tests/gl_test_context.h"
 
 namespace {
 
-uint32_t fakeTicks = 0;  // current fake tick count
-uint32_t tickStep = 0;   // added on every read
-int tickReads = 0;       // two reads per rendered frame
-
-uint32_t FakeTicks() {
-    ++tickReads;
-    uint32_t now = fakeTicks;
-    fakeTicks += tickStep;
-    return now;
-}
 
 double ProcessCpuMs() {
     timespec ts = {};

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include <stb/stb_image.h>
-
 #include "platform/audio.h"
+#include "tests/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -42,72 +41,6 @@ const char* FaultName(ImageFault f) {
     case ImageFault::HugeDimensions: return "65535 x 65535";
     }
     return "";
-}
-
-struct ShowResult {
-    int status = -1;
-    std::vector<std::string> boxes;    // "caption: text" lines of the program's own messages
-    std::vector<std::string> unknown;  // anything else that is not a known library note
-    bool white = false;                // the last frame, past the end of the show
-};
-
-bool IsWhitePng(const fs::path& png) {
-    int w = 0, h = 0, n = 0;
-    unsigned char* px = stbi_load(png.string().c_str(), &w, &h, &n, 4);
-    if (!px) return false;
-    bool white = w > 0 && h > 0;
-    for (long i = 0; i < static_cast<long>(w) * h * 4; ++i) white = white && px[i] == 255;
-    stbi_image_free(px);
-    return white;
-}
-
-bool IsBox(const std::string& line) {
-    return line == ": " || line == ": SHIT!" || line.rfind("Shit!: ", 0) == 0 || line.rfind("Error: ", 0) == 0;
-}
-
-// Notes that are not boxes: our own note on a missing audio device, and the MP3 decoder's
-// complaints about a broken stream.
-bool IsKnownNote(const std::string& line) {
-    return line.rfind("audio: ", 0) == 0 || line.rfind("[src/libmpg123/", 0) == 0 ||
-           line.rfind("Warning: Xing stream size", 0) == 0;
-}
-
-// Runs `binary` headless from `cwd` over the whole show with `env` ("NAME=value ...") prepended.
-ShowResult RunShow(const fs::path& cwd, const std::string& env = "", const std::string& binary = BRIMVALE_BINARY) {
-    fs::path shot = fs::path(testing::TempDir()) / ("brimvale_fault_end_" + std::to_string(getpid()) + ".png");
-    fs::remove(shot);
-    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shot 124100 '" +
-                      shot.string() + "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
-    ShowResult run;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return run;
-    char buffer[1024];
-    while (fgets(buffer, sizeof buffer, p)) {
-        std::string line(buffer);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        if (IsBox(line))
-            run.boxes.push_back(line);
-        else if (!IsKnownNote(line))
-            run.unknown.push_back(line);
-    }
-    int status = pclose(p);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.white = IsWhitePng(shot);
-    fs::remove(shot);
-    return run;
-}
-
-fs::path FreshDir(const std::string& name) {
-    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_rel_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-fs::path WithData(const std::string& name) {
-    fs::path dir = FreshDir(name);
-    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", dir / "data");
-    return dir;
 }
 
 std::vector<char> ReadAll(const fs::path& path) {
@@ -159,12 +92,6 @@ std::vector<char> Noise(size_t n) {
         b = static_cast<char>((state >> 24) % 0xFF);
     }
     return bytes;
-}
-
-void ExpectCompleted(const ShowResult& run) {
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.white) << "the show did not reach its white end";
-    EXPECT_TRUE(run.unknown.empty()) << "unexpected on stderr: " << run.unknown.front();
 }
 
 }  // namespace

@@ -12,14 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include <stb/stb_image.h>
-
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "scenes/timeline.h"
 #include "tests/gl_test_context.h"
+#include "tests/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -31,73 +30,16 @@ const char* const kImageFiles[] = {
     "mar_shroom.tga", "mar_star.tga",   "mar_mario.tga",  "vok.tga",        "font.tga",
 };
 
-struct ShowRun {
-    int status = -1;
-    std::vector<std::string> lines;  // stderr
-};
-
-// Runs the program headless in `dir` to the end of the show and collects stderr. A small picture
-// and a coarse step keep the many runs quick; every window is still visited.
-ShowRun RunShowIn(const fs::path& dir, const fs::path& shot, const char* step = "500") {
-    std::string cmd = "cd '" + dir.string() + "' && " + BRIMVALE_BINARY + " --shot 124100 '" + shot.string() +
-                      "' --size 160x120 --step " + step + " --seed 3 2>&1 1>/dev/null";
-    ShowRun run;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return run;
-    char line[512];
-    while (fgets(line, sizeof line, p)) {
-        std::string s(line);
-        if (!s.empty() && s.back() == '\n') s.pop_back();
-        run.lines.push_back(s);
-    }
-    run.status = pclose(p);
-    return run;
-}
-
-bool IsWhite(const fs::path& png) {
-    int w = 0, h = 0, n = 0;
-    unsigned char* px = stbi_load(png.string().c_str(), &w, &h, &n, 4);
-    if (!px) return false;
-    bool white = true;
-    for (long i = 0; i < static_cast<long>(w) * h * 4; ++i) white = white && px[i] == 255;
-    stbi_image_free(px);
-    return white;
-}
-
-fs::path FreshDir(const std::string& name) {
-    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-fs::path CopyData(const std::string& name) {
-    fs::path dir = FreshDir(name);
-    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", dir / "data");
-    return dir;
-}
-
-std::vector<std::string> Boxes(const ShowRun& run) {
-    // Box lines are "caption: text"; the mixer and driver may add their own notes, which are
-    // not boxes and start with a lower-case word and a colon ("audio: ...").
-    std::vector<std::string> boxes;
-    for (const std::string& l : run.lines)
-        if (l == ": " || l == ": SHIT!" || l.rfind("Error: ", 0) == 0 || l.rfind("Shit!: ", 0) == 0)
-            boxes.push_back(l);
-    return boxes;
-}
-
 }  // namespace
 
 TEST(StartupFaults, MissingDataFolderGivesEveryBoxInOrderAndTheShowStillEnds) {
     fs::path dir = FreshDir("nodata");
-    ShowRun run = RunShowIn(dir, dir / "end.png");
-    EXPECT_EQ(run.status, 0);
+    ShowResult run = RunShow(dir);
+    ExpectCompleted(run);
     std::vector<std::string> expected(15, ": ");
     expected.push_back(": SHIT!");
     expected.push_back(": ");
-    EXPECT_EQ(Boxes(run), expected);
-    EXPECT_TRUE(IsWhite(dir / "end.png"));
+    EXPECT_EQ(run.boxes, expected);
 }
 
 TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
@@ -107,34 +49,33 @@ TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
     for (size_t i = 0; i < files.size(); ++i) {
         for (bool corrupt : {false, true}) {
             SCOPED_TRACE(files[i] + (corrupt ? " corrupt" : " missing"));
-            fs::path dir = CopyData("one_" + std::to_string(i) + (corrupt ? "c" : "m"));
+            fs::path dir = WithData("one_" + std::to_string(i) + (corrupt ? "c" : "m"));
             fs::path victim = dir / "data" / files[i];
             if (corrupt) {
                 std::ofstream(victim, std::ios::binary | std::ios::trunc) << "not a picture nor a sound at all";
             } else {
                 fs::remove(victim);
             }
-            ShowRun run = RunShowIn(dir, dir / "end.png", "1900");
-            EXPECT_EQ(run.status, 0);
+            ShowResult run = RunShow(dir);
+            ExpectCompleted(run);
             std::vector<std::string> expected = {files[i] == "ring.tga" ? ": SHIT!" : ": "};
-            EXPECT_EQ(Boxes(run), expected);
-            EXPECT_TRUE(IsWhite(dir / "end.png"));
+            EXPECT_EQ(run.boxes, expected);
             fs::remove_all(dir);
         }
     }
 }
 
 TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
-    fs::path dir = CopyData("truncated");
+    fs::path dir = WithData("truncated");
     fs::path font = dir / "data" / "font.tga";
     fs::resize_file(font, fs::file_size(font) - 1);  // one byte short
     std::fstream logo(dir / "data" / "vok.tga", std::ios::binary | std::ios::in | std::ios::out);
     logo.seekp(2);
     logo.put(10);  // run-length encoded: not accepted
     logo.close();
-    ShowRun run = RunShowIn(dir, dir / "end.png");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(Boxes(run), (std::vector<std::string>{": ", ": "}));
+    ShowResult run = RunShow(dir);
+    ExpectCompleted(run);
+    EXPECT_EQ(run.boxes, (std::vector<std::string>{": ", ": "}));
 }
 
 class StartupGl : public GlTest {};

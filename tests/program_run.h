@@ -1,0 +1,90 @@
+// Runs the real program headless over the whole show and sorts what it says on stderr.
+#pragma once
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <stb/stb_image.h>
+
+struct ShowResult {
+    int status = -1;
+    std::vector<std::string> boxes;    // "caption: text" lines of the program's own messages
+    std::vector<std::string> unknown;  // anything else that is not a known library note
+    bool white = false;                // the last frame, past the end of the show
+};
+
+inline bool IsWhitePng(const std::filesystem::path& png) {
+    int w = 0, h = 0, n = 0;
+    unsigned char* px = stbi_load(png.string().c_str(), &w, &h, &n, 4);
+    if (!px) return false;
+    bool white = w > 0 && h > 0;
+    for (long i = 0; i < static_cast<long>(w) * h * 4; ++i) white = white && px[i] == 255;
+    stbi_image_free(px);
+    return white;
+}
+
+inline bool IsBox(const std::string& line) {
+    return line == ": " || line == ": SHIT!" || line.rfind("Shit!: ", 0) == 0 || line.rfind("Error: ", 0) == 0;
+}
+
+// Notes that are not boxes: our own note on a missing audio device, and the MP3 decoder's
+// notes and complaints about a broken stream.
+inline bool IsKnownNote(const std::string& line) {
+    return line.rfind("audio: ", 0) == 0 || line.rfind("[src/libmpg123/", 0) == 0 ||
+           line.rfind("Warning: Xing stream size", 0) == 0 || line.rfind("Note: ", 0) == 0;
+}
+
+// Runs `binary` headless from `cwd` over the whole show with `env` ("NAME=value ...") prepended.
+// A tiny picture and a coarse step keep it quick; every window is still visited.
+inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& env = "",
+                          const std::string& binary = BRIMVALE_BINARY) {
+    namespace fs = std::filesystem;
+    fs::path shot = fs::path(testing::TempDir()) / ("brimvale_show_end_" + std::to_string(getpid()) + ".png");
+    fs::remove(shot);
+    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shot 124100 '" +
+                      shot.string() + "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
+    ShowResult run;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return run;
+    char buffer[1024];
+    while (fgets(buffer, sizeof buffer, p)) {
+        std::string line(buffer);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        if (IsBox(line))
+            run.boxes.push_back(line);
+        else if (!IsKnownNote(line))
+            run.unknown.push_back(line);
+    }
+    int status = pclose(p);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.white = IsWhitePng(shot);
+    fs::remove(shot);
+    return run;
+}
+
+inline std::filesystem::path FreshDir(const std::string& name) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+// A fresh folder with a copy of the shipped data folder.
+inline std::filesystem::path WithData(const std::string& name) {
+    namespace fs = std::filesystem;
+    fs::path dir = FreshDir(name);
+    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", dir / "data");
+    return dir;
+}
+
+inline void ExpectCompleted(const ShowResult& run) {
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.white) << "the show did not reach its white end";
+    EXPECT_TRUE(run.unknown.empty()) << "unexpected on stderr: " << run.unknown.front();
+}
