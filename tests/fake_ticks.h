@@ -1,6 +1,15 @@
-// A tick count driven by the test, so that the demo clock's arithmetic is exact.
+// The main loop under test: a tick count driven by the test, so that the demo clock's arithmetic
+// is exact, and a fixture that starts every test from the loop's fresh state.
 #pragma once
+#include <GL/gl.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+
+#include "app/shell.h"
+#include "platform/platform.h"
+#include "tests/gl_test_context.h"
 
 inline uint32_t fakeTicks = 0;  // current fake tick count
 inline uint32_t tickStep = 0;   // added on every read
@@ -12,3 +21,31 @@ inline uint32_t FakeTicks() {
     fakeTicks += tickStep;
     return now;
 }
+
+class LoopFixture : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        if (IsSkipped()) return;
+        SetTickSource(FakeTicks);
+        fakeTicks = 1000;
+        tickStep = 10;
+        tickReads = 0;
+        demoTimeMs = 0.0;
+        frameMs = 0.0;
+        active = true;
+        std::fill(std::begin(keys), std::end(keys), 0);
+        glEnable(GL_LIGHTING);
+        lightingOn = 1;
+        lightingKeyLatch = 0;
+        camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
+        DrainMessages();
+    }
+    void TearDown() override { SetTickSource(nullptr); }
+    static void DrainMessages() {
+        WindowMessage msg;
+        while (PlatformPeekMessage(msg)) {
+        }
+    }
+    static int FramesRendered() { return tickReads / 2; }
+};

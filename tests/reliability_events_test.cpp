@@ -24,23 +24,12 @@ double ProcessCpuMs() {
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
 }
 
-class EventPump : public GlTest {
+class EventPump : public LoopFixture {
 protected:
     void SetUp() override {
-        GlTest::SetUp();
+        LoopFixture::SetUp();
         if (IsSkipped()) return;
-        SetTickSource(FakeTicks);
         fakeTicks = 5000;
-        tickStep = 10;
-        tickReads = 0;
-        demoTimeMs = 0.0;
-        frameMs = 0.0;
-        active = true;
-        std::fill(std::begin(keys), std::end(keys), 0);
-        glEnable(GL_LIGHTING);
-        lightingOn = 1;
-        lightingKeyLatch = 0;
-        camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
         Drain();
     }
     void TearDown() override {
@@ -48,7 +37,7 @@ protected:
             PlatformInjectEvent(PlatformEvent::Resize, 1024, 768);
             Drain();
         }
-        SetTickSource(nullptr);
+        LoopFixture::TearDown();
     }
     // Handles every queued message through the loop, as it would between frames.
     void Drain() {
@@ -65,7 +54,6 @@ protected:
         }
         return n;
     }
-    int FramesRendered() const { return tickReads / 2; }
     static void Viewport(GLint vp[4]) { glGetIntegerv(GL_VIEWPORT, vp); }
     static double Aspect() {
         GLdouble proj[16];

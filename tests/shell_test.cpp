@@ -15,29 +15,7 @@
 namespace {
 
 
-class LoopTest : public GlTest {
-protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        SetTickSource(FakeTicks);
-        fakeTicks = 1000;
-        tickStep = 10;
-        tickReads = 0;
-        demoTimeMs = 0.0;
-        frameMs = 0.0;
-        active = true;
-        std::fill(std::begin(keys), std::end(keys), 0);
-        glEnable(GL_LIGHTING);
-        lightingOn = 1;
-        lightingKeyLatch = 0;
-        camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
-        WindowMessage drain;
-        while (PlatformPeekMessage(drain)) {
-        }
-    }
-    void TearDown() override { SetTickSource(nullptr); }
-    int FramesRendered() const { return tickReads / 2; }
-};
+using LoopTest = LoopFixture;
 
 }  // namespace
 
