@@ -1,6 +1,5 @@
 // The program's whole life: options, the display-mode question, window, loop, teardown.
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/offline.h"
 #include "app/options.h"
@@ -23,8 +22,7 @@ int DemoMain(int argc, char** argv) {
     int width = kWidth, height = kHeight;
     if (headless) {
         platformHeadless = true;
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);  // nothing is heard offscreen; the mixer still runs
+        PlatformUseHeadlessDrivers();
         fullscreen = false;
         width = options.width;
         height = options.height;

@@ -73,8 +73,9 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
         if (wParam < 256) keys[wParam] = 0;
         return 0;
     case WM_SYSCOMMAND:
-        if (wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER) return 0;
-        return 0;  // nothing else of the system menu exists here
+        // Screen saver and monitor power-saving are swallowed; no other system command reaches
+        // us, since there is no system menu to hand them to.
+        return 0;
     default:
         return 0;
     }

@@ -115,6 +115,11 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
     return pressed;
 }
 
+void PlatformUseHeadlessDrivers() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);  // nothing is heard offscreen; the mixer still runs
+}
+
 // ---- time ----
 static uint32_t MonotonicTicks() {
     timespec ts = {};

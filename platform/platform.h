@@ -19,6 +19,9 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type);
 
 // Headless runs (offscreen rendering: shots, capture, benchmark, tests) never show a box.
 extern bool platformHeadless;
+// Picks the offscreen video driver and the silent audio driver, unless the environment already
+// names others (a test may ask for the disk audio driver, say).
+void PlatformUseHeadlessDrivers();
 
 // ---- time ----
 // Milliseconds as an unsigned 32-bit count that wraps every 2^32 ms.

@@ -9,13 +9,13 @@
 #include "platform/platform.h"
 
 // Every test process is headless and silent, whatever ctest's environment says.
-static const int headlessDrivers = (setenv("SDL_VIDEODRIVER", "offscreen", 0), setenv("SDL_AUDIODRIVER", "dummy", 0), 0);
+static const int headlessDrivers = (PlatformUseHeadlessDrivers(), 0);
 
 bool OpenTestGlContext(int width, int height) {
     (void)headlessDrivers;
     static bool opened = false;
     if (opened) return true;
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    PlatformUseHeadlessDrivers();
     platformHeadless = true;
     fullscreen = false;
     if (!PlatformCreateWindow("test", width, height, 32, false)) return false;
