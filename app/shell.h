@@ -33,5 +33,12 @@ void RunMainLoop();
 // The L key and camera keys, as processed after each frame.
 void HandleFrameKeys();
 
+// Puts every module's carried state back to what a fresh process has after start-up: clock, keys,
+// camera, lighting toggle and latch, quit flag, pending messages, the real tick count, particles
+// (seeded afresh), fade and spin, the music-start flag, and the GL lighting and material a first
+// frame sees. Textures, display lists and the stream that start-up made are kept. The looping
+// player calls it at the end of the show, the tests before each case.
+void ResetDemoState();
+
 // The whole program: options, question, window, loop, teardown. Returns the exit code.
 int DemoMain(int argc, char** argv);
