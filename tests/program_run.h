@@ -69,7 +69,8 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
 
 inline std::filesystem::path FreshDir(const std::string& name) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_" + name);
+    // The process id keeps runs of the suite side by side (other checkouts, ctest -j) apart.
+    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_" + name + "_" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;

@@ -115,7 +115,7 @@ TEST(StartupFresh, WithEveryFilePresentNothingIsReportedAndTheMusicWaits) {
 // first frame of the title window, the soundtrack from there on. The device is opened at start-up.
 TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
     InFreshProcess([] {
-        fs::path raw = fs::path(testing::TempDir()) / "brimvale_disk_audio.raw";
+        fs::path raw = fs::path(testing::TempDir()) / ("brimvale_disk_audio_" + std::to_string(getpid()) + ".raw");
         fs::remove(raw);
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
@@ -130,6 +130,7 @@ TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
         ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
         std::ifstream in(raw, std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        fs::remove(raw);
         const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
         size_t count = bytes.size() / 2;
         size_t silentUntil = before / 2;

@@ -31,7 +31,7 @@ std::string JoinTimes(const std::vector<ReferenceTime>& times);  // "0,1000,..."
 // A pixel of the scaled frame differs when one of its channels is more than kPixelThreshold off
 // the reference; a frame fails when more than kMaxDifferingShare of its pixels differ. That
 // forgives a driver's rounding and single edge pixels, but not a part moved, lost or recoloured.
-constexpr int kPixelThreshold = 40;
+constexpr int kPixelThreshold = 16;
 constexpr double kMaxDifferingShare = 0.001;
 // A frame drifts when more than kDriftShare of its pixels are more than kDriftThreshold off.
 // Drift in more than kMaxDriftingShare of the frames means this driver draws differently
