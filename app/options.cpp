@@ -19,6 +19,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     CLI::App app{"Brimvale - a real-time demo. Without options it asks for the display mode and plays."};
     std::vector<std::string> shotArgs;
     std::string size;
+    app.set_version_flag("--version", "Brimvale " BRIMVALE_VERSION);
     app.add_flag("--windowed", o.windowed, "Play in a 1024 x 768 window without asking");
     app.add_flag("--fullscreen", o.forceFullscreen, "Play full screen without asking");
     app.add_option("--shot", shotArgs, "Render offscreen up to demo time MS and write that frame as PNG")
