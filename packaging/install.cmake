@@ -73,7 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS ffmpeg)
 set(CPACK_STRIP_FILES ON)
-# Only the folders the package owns: /usr itself and its share/ belong to the base system.
+# The package lays the tree out under /usr; strict permissions keep lintian quiet on the control files.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
