@@ -9,6 +9,7 @@
 
 #include "app/player.h"
 #include "app/startup.h"
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "scenes/timeline.h"
 
@@ -213,4 +214,5 @@ void ResetDemoState() {
     quitRequested = false;
     reachedEnd = false;
     musicStarted = false;
+    MusicStop();
 }
