@@ -3,3 +3,4 @@ BUILD_PACKAGES="cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libgl-de
 CAPTURE_PACKAGES="ffmpeg"
 TEST_PACKAGES="libgtest-dev libgmock-dev nlohmann-json3-dev ffmpeg clang libclang-rt-14-dev valgrind xvfb xauth openbox"
 TOOL_PACKAGES="libfreetype-dev fonts-dejavu-core libmp3lame-dev lame"
+PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils"
