@@ -5,6 +5,9 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -16,6 +19,8 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "scenes/timeline.h"
+#include "platform/random.h"
+#include "tests/frames/frames.h"
 #include "tests/gl_test_context.h"
 
 namespace {
@@ -181,4 +186,38 @@ TEST_F(PlayerLoop, OverlayDrawsTextAndLeavesEveryStateItTouches) {
         EXPECT_TRUE(snapshot() == before);
         EXPECT_NE(ReadFramebuffer(), plain) << "the overlay drew nothing";
     }
+}
+
+TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTheLoop) {
+    // The moments carry much state: the figure's walk, the typed listing with its particles, the
+    // chase, the credits.
+    const int64_t moments[] = {23000, 50000, 80000};
+    std::string dir = testing::TempDir() + "brimvale_late_start";
+    std::filesystem::remove_all(dir);
+    std::string command = "SDL_VIDEODRIVER=offscreen '" + std::string(BRIMVALE_BINARY) +
+                          "' --seed 1 --shots 23000,50000,80000 '" + dir + "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (int64_t ms : moments) {
+        SCOPED_TRACE(ms);
+        FixRandomSeed(1);
+        ResetDemoState();
+        DemoOptions options;
+        ReplayTo(static_cast<double>(ms), options);
+        EXPECT_FALSE(musicStarted) << "the replay started the track";
+        demoTimeMs = static_cast<double>(ms);  // where the live loop starts
+        RenderFrame();
+        std::vector<uint8_t> rows = ReadFramebuffer();
+        Picture live;
+        live.width = 1024;
+        live.height = 768;
+        live.rgba.resize(rows.size());
+        for (int y = 0; y < 768; ++y)
+            std::copy_n(&rows[static_cast<size_t>(767 - y) * 1024 * 4], 1024 * 4, &live.rgba[static_cast<size_t>(y) * 1024 * 4]);
+        for (size_t i = 3; i < live.rgba.size(); i += 4) live.rgba[i] = 255;
+        Picture shot;
+        ASSERT_TRUE(LoadPicture(dir + "/" + std::to_string(ms) + ".png", shot));
+        FrameComparison result = CompareWithReference(shot, live, nullptr);
+        EXPECT_TRUE(result.passed()) << result.differingShare * 100.0 << "% of pixels differ";
+    }
+    std::filesystem::remove_all(dir);
 }
