@@ -31,6 +31,7 @@ bool overlayShown = false;   // F1
 double paceFpsCap = 0.0;     // --fps in live play
 bool pacingActive = false;   // the loop waits out the frame period itself
 int musicRepositions = 0;    // track moved to the demo time after its start
+double musicDriftMs = 0.0;   // track position less demo time, last frame
 
 using Clock = std::chrono::steady_clock;
 static Clock::time_point lastPresent;  // end of the previous paced frame
@@ -80,7 +81,8 @@ void FollowMusic(double timeMs) {
     }
     double heard = MusicPositionMs();
     if (heard < 0.0) return;  // silent run, or the track has ended
-    if (std::fabs(heard - trackMs) > kMusicPositionBoundMs) {
+    musicDriftMs = heard - trackMs;
+    if (std::fabs(musicDriftMs) > kMusicPositionBoundMs) {
         MusicSeek(trackMs);
         ++musicRepositions;
     }

@@ -131,3 +131,21 @@ TEST(OfflineMemory, ALateShotHoldsNoMoreThanAnEarlyOne) {
     EXPECT_LE(late, early * 12 / 10) << "early " << early << " kB, late " << late << " kB";
     fs::remove_all(dir);
 }
+
+TEST(PictureShape, AWidePictureShowsTheShowsOwnShapeBetweenBlackBars) {
+    // Past the end the picture is all white, so any part the show does not cover shows up.
+    fs::path png = FreshDir("wide") / "wide.png";
+    Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 124100 '" + png.string() +
+                               "' --size 320x180 --step 5000 --seed 1");
+    ASSERT_EQ(o.status, 0) << o.err;
+    int w = 0, h = 0, n = 0;
+    unsigned char* px = stbi_load(png.string().c_str(), &w, &h, &n, 3);
+    ASSERT_NE(px, nullptr);
+    ASSERT_EQ(w, 320);
+    // 180 rows at 4:3 are 240 columns wide: 40-column bars either side.
+    for (int y = 0; y < h; y += 30) {
+        for (int x : {0, 39, 280, 319}) EXPECT_EQ(px[(y * w + x) * 3], 0) << x << "," << y << " is not a bar";
+        for (int x : {40, 160, 279}) EXPECT_EQ(px[(y * w + x) * 3], 255) << x << "," << y << " is not the picture";
+    }
+    stbi_image_free(px);
+}

@@ -3,11 +3,16 @@
 // interval is not honoured, as on a virtual X server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
 #include <cstdlib>
 
 #include "app/player.h"
 #include "app/shell.h"
+#include "app/startup.h"
 #include "platform/platform.h"
 
 namespace {
@@ -75,5 +80,27 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
     EXPECT_GE(capped, 10);
     livePlayer = false;
     paceFpsCap = 0.0;
+    DestroyDemoWindow();
+}
+
+// Not a test: the figure for BENCHMARKS.md. The whole show live in a window, the music's distance
+// from the picture taken every frame. Run with --gtest_also_run_disabled_tests.
+TEST_F(Desktop, DISABLED_MusicDriftOverAWholeLiveRun) {
+    ASSERT_TRUE(CreateDemoWindow("Brimvale drift", 1024, 768, 32, false));
+    livePlayer = true;
+    std::vector<double> drift;
+    demoTimeMs = 0.0;
+    while (MainLoopIteration() && demoTimeMs <= 124000.0) {
+        static double last = -1.0;
+        if (demoTimeMs != last && musicStarted && demoTimeMs > 2500.0 && demoTimeMs < 121000.0)
+            drift.push_back(musicDriftMs);
+        last = demoTimeMs;
+    }
+    std::sort(drift.begin(), drift.end(), [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+    ASSERT_FALSE(drift.empty());
+    printf("frames %zu, |drift| median %.1f ms, p95 %.1f ms, max %.1f ms, repositions %d\n", drift.size(),
+           std::fabs(drift[drift.size() / 2]), std::fabs(drift[drift.size() * 95 / 100]), std::fabs(drift.back()),
+           musicRepositions);
+    livePlayer = false;
     DestroyDemoWindow();
 }
