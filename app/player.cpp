@@ -136,6 +136,17 @@ void DrawOverlay(double timeMs, double lastFrameMs) {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    // A dark band behind the text keeps it readable on the show's white.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, 640.0, 480.0, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.7f);
+    glRectf(4.0f, 4.0f, 372.0f, 26.0f);
     glColor4f(1.0f, 1.0f, 0.4f, 1.0f);
     PrintText(8.0f, 8, 0, "%9.1f ms  window %2d  %5.1f fps  %5.1f ms%s", timeMs, TimelineWindow(timeMs), fps,
               lastFrameMs, paused ? "  paused" : "");
