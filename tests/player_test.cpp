@@ -221,3 +221,21 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
     }
     std::filesystem::remove_all(dir);
 }
+
+TEST_F(PlayerLoop, LoopStartsTheShowAgainAtItsEndUntilEscape) {
+    DemoOptions options;
+    options.loop = true;
+    options.fromMs = 123800.0;
+    options.stepMs = 1000.0;  // a short replay up to the start
+    options.stepGiven = true;
+    std::thread escape([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        PlatformPostMessage({WM_KEYDOWN, VK_ESCAPE, 0});
+    });
+    EXPECT_EQ(RunLive(options), 0);
+    escape.join();
+    // Ended by Escape a second or so into the second time round, not at the first end.
+    EXPECT_LT(demoTimeMs, 10000.0);
+    EXPECT_GT(demoTimeMs, 0.0);
+    keys[VK_ESCAPE] = 0;
+}
