@@ -1,7 +1,7 @@
 // Window and key events as the user makes them: real SDL events put into SDL's queue through the
 // platform hook, translated by PlatformPeekMessage and handled by the main loop, with the tick
 // count driven by the test.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 #include <time.h>
 
