@@ -1,6 +1,7 @@
 // Platform layer over SDL2: window and GL context, presentation, window messages, message boxes,
 // the tick count and data-file lookup. The rest of the program sees only platform.h.
 #include "platform/platform.h"
+#include "platform/system.h"
 
 #include <SDL.h>
 #include <time.h>
@@ -14,7 +15,7 @@
 #include <mutex>
 #include <string>
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // ---- constants ----
 static const int kDepthBits = 16;
@@ -78,7 +79,7 @@ static bool CanShowBoxes() {
     if (platformHeadless) return false;
     const char* driver = getenv("SDL_VIDEODRIVER");
     if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) return false;
-    return getenv("DISPLAY") != nullptr || getenv("WAYLAND_DISPLAY") != nullptr;
+    return SystemHasDisplay();
 }
 
 int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
@@ -115,9 +116,14 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
     return pressed;
 }
 
+// Where the system has no offscreen driver, the usual one draws into a hidden window instead.
+static void UseOffscreenVideo() {
+    if (const char* video = SystemOffscreenVideoDriver()) SystemSetEnv("SDL_VIDEODRIVER", video, false);
+}
+
 void PlatformUseHeadlessDrivers() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);  // nothing is heard offscreen; the mixer still runs
+    UseOffscreenVideo();
+    SystemSetEnv("SDL_AUDIODRIVER", "dummy", false);  // nothing is heard offscreen; the mixer still runs
 }
 
 // ---- time ----
@@ -194,7 +200,7 @@ static void ClearBars() {
 }
 
 bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
-    if (platformHeadless && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (platformHeadless) UseOffscreenVideo();
     if (!videoStarted) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
             fprintf(stderr, "video: %s\n", SDL_GetError());
@@ -222,7 +228,10 @@ bool PlatformCreateWindow(const char* title, int width, int height, int bits, bo
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     else
         flags |= SDL_WINDOW_RESIZABLE;
-    if (!platformHeadless) flags |= SDL_WINDOW_SHOWN;
+    if (!platformHeadless)
+        flags |= SDL_WINDOW_SHOWN;
+    else if (!SystemOffscreenVideoDriver())
+        flags |= SDL_WINDOW_HIDDEN;
     window = SDL_CreateWindow(title, 0, 0, width, height, flags);
     if (!window) {
         fprintf(stderr, "window: %s\n", SDL_GetError());
@@ -449,16 +458,9 @@ bool PlatformInjectEvent(PlatformEvent event, int a, int b) {
 
 // ---- files ----
 void PlatformSetProgramPath(const char* argv0) {
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    std::string path;
-    if (n > 0) {
-        buffer[n] = '\0';
-        path = buffer;
-    } else if (argv0) {
-        path = argv0;
-    }
-    size_t slash = path.find_last_of('/');
+    std::string path = SystemExecutablePath();
+    if (path.empty() && argv0) path = argv0;
+    size_t slash = path.find_last_of("/\\");
     programDir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
