@@ -17,6 +17,7 @@ static bool ParseSize(const std::string& text, int& w, int& h) {
 
 int ParseOptions(int argc, char** argv, DemoOptions& o) {
     CLI::App app{"Brimvale - a real-time demo. Without options it asks for the display mode and plays."};
+    app.allow_windows_style_options(false);  // "/shots/x.png" is a path, not an option, on every system
     std::vector<std::string> shotArgs;
     std::string size;
     app.add_flag("--windowed", o.windowed, "Play in a 1024 x 768 window without asking");

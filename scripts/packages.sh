@@ -3,3 +3,5 @@ BUILD_PACKAGES="cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libgl-de
 CAPTURE_PACKAGES="ffmpeg"
 TEST_PACKAGES="libgtest-dev libgmock-dev nlohmann-json3-dev ffmpeg clang libclang-rt-14-dev valgrind"
 TOOL_PACKAGES="libfreetype-dev fonts-dejavu-core libmp3lame-dev lame"
+WINDOWS_BUILD_PACKAGES="cmake make dpkg-dev zip g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libcli11-dev libstb-dev"
+WINDOWS_CHECK_PACKAGES="wine64 xvfb xauth libgl1-mesa-dri"
