@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,13 +29,18 @@ TEST(System, ChildGetsAllWeWriteAndReportsItsExit) {
     EXPECT_EQ(end.status, 44);
     EXPECT_EQ(child.pipe, -1);
 
-    ASSERT_EQ(SystemSpawn(Shell("i=0; while [ $i -lt 100000 ]; do i=$((i+1)); done; echo done $i"),
+    // Busy for a while, then says its count, its pid and its process group.
+    ASSERT_EQ(SystemSpawn(Shell("i=0; while [ $i -lt 100000 ]; do i=$((i+1)); done;"
+                                "echo $i $$ $(cut -d' ' -f5 /proc/$$/stat)"),
                           ChildPipe::FromStdout, 0, child, error),
               SpawnResult::Started);
-    char text[64] = {};
+    char text[96] = {};
     long n = SystemRead(child, text, sizeof text - 1);
     ASSERT_GT(n, 0);
-    EXPECT_STREQ(text, "done 100000\n");
+    long count = 0, pid = 0, group = 0;
+    ASSERT_EQ(sscanf(text, "%ld %ld %ld", &count, &pid, &group), 3) << text;
+    EXPECT_EQ(count, 100000);
+    EXPECT_EQ(group, pid) << "Ctrl-C in the terminal would reach the child too";
     ASSERT_TRUE(SystemWait(child, end));
     EXPECT_GT(end.cpuSec, 0.0);  // the child's own CPU time, not ours
 
