@@ -28,8 +28,12 @@ void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch);
 // ---- loop ----
 // One iteration of the main loop; returns false once the loop is to be left.
 bool MainLoopIteration();
-// Runs the loop until it is left (clock set to 0 first).
-void RunMainLoop();
+// Runs the loop until it is left, the clock starting at startMs (0 for the whole show). True
+// when it was left because the show had ended, not by Escape or a close.
+bool RunMainLoop(double startMs = 0.0);
+// Puts every module's carried state back to what a fresh process has (GL objects made at
+// start-up stay): the player's --loop and the test fixtures use it.
+void ResetDemoState();
 // The L key and camera keys, as processed after each frame.
 void HandleFrameKeys();
 

@@ -12,7 +12,8 @@
 
 // ---- constants ----
 static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
-static const int kMixerChunkSamples = 2048;
+static const int kMixerChunkSamples = 1024;  // 23 ms at 44.1 kHz: the position's step
+static const int kMixerRate = 44100;
 
 // ---- globals ----
 int audioStreamsOpened = 0;  // successful stream creations
@@ -21,6 +22,12 @@ int audioPlayRequests = 0;   // play calls that reached a stream
 static bool deviceOpen = false;      // mixer output device running
 static Mix_Music* music = nullptr;   // the one stream; handle 1 refers to it
 static bool silentStream = false;    // stream accepted without a device: plays nothing
+static bool musicPaused = false;     // held by the player (pause, minimised)
+static bool musicMuted = false;      // M key
+static double lastReportedMs = -1.0; // last position the mixer reported
+static Uint64 lastReportTicks = 0;   // performance counter when it changed
+
+const double kMusicPositionBoundMs = 1000.0 * kMixerChunkSamples / kMixerRate;
 
 uint32_t BASS_GetVersion() { return kAudioVersion; }
 
@@ -76,6 +83,57 @@ bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
     if (!restart && Mix_PlayingMusic()) return true;
     return Mix_PlayMusic(music, 1) == 0;
 }
+
+static void ForgetPosition() {
+    lastReportedMs = -1.0;
+    lastReportTicks = 0;
+}
+
+bool MusicPlayFrom(double trackMs) {
+    if (!music) return false;
+    if (!Mix_PlayingMusic() && Mix_PlayMusic(music, 1) != 0) return false;
+    if (musicPaused) Mix_PauseMusic();
+    return trackMs <= 0.0 || MusicSeek(trackMs);
+}
+
+void MusicPause(bool paused) {
+    musicPaused = paused;
+    if (!music) return;
+    if (paused)
+        Mix_PauseMusic();
+    else
+        Mix_ResumeMusic();
+    ForgetPosition();
+}
+
+double MusicPositionMs() {
+    if (!music || !Mix_PlayingMusic()) return -1.0;
+    double reported = Mix_GetMusicPosition(music) * 1000.0;
+    if (reported < 0.0) return -1.0;
+    Uint64 now = SDL_GetPerformanceCounter();
+    if (reported != lastReportedMs) {
+        lastReportedMs = reported;
+        lastReportTicks = now;
+        return reported;
+    }
+    if (Mix_PausedMusic()) return reported;
+    // The report steps once a buffer: carry it on by the time since the step, at most a buffer.
+    double since = static_cast<double>(now - lastReportTicks) * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
+    return reported + (since < kMusicPositionBoundMs ? since : kMusicPositionBoundMs);
+}
+
+bool MusicSeek(double trackMs) {
+    if (!music) return false;
+    ForgetPosition();
+    return Mix_SetMusicPosition(trackMs / 1000.0) == 0;
+}
+
+void MusicMute(bool muted) {
+    musicMuted = muted;
+    if (deviceOpen) Mix_VolumeMusic(muted ? 0 : MIX_MAX_VOLUME);
+}
+
+bool MusicMuted() { return musicMuted; }
 
 bool DecodeAudioFile(const char* path, std::vector<int16_t>& samples, int& channels, int& rate) {
     samples.clear();

@@ -12,6 +12,21 @@ HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset
                               uint32_t flags);  // 0 on failure
 bool BASS_ChannelPlay(HSTREAM handle, bool restart);
 
+// ---- player controls over the one stream ----
+// Starts the stream (if it is not playing) at trackMs into the track.
+bool MusicPlayFrom(double trackMs);
+// Pauses or resumes the stream where it stands.
+void MusicPause(bool paused);
+// Position in the track in ms, as heard from the mixer, or -1 when nothing plays. The mixer
+// reports whole buffers; between reports the position is carried on by the steady clock, so
+// it is good to kMusicPositionBoundMs.
+double MusicPositionMs();
+bool MusicSeek(double trackMs);
+void MusicMute(bool muted);
+bool MusicMuted();
+// How far MusicPositionMs may stray from the true position.
+extern const double kMusicPositionBoundMs;
+
 // For tests: how often a stream was opened and played.
 extern int audioStreamsOpened;
 extern int audioPlayRequests;
