@@ -80,10 +80,9 @@ static bool ShotFrame(int, double t, void* user) {
 }
 
 int RunShot(const DemoOptions& options) {
-    if (!(options.shotMs >= 0.0) || !std::isfinite(options.shotMs)) {
-        fprintf(stderr, "--shot: the time must be 0 or more\n");
-        return 2;
-    }
+    if (options.shotMs > kDemoEndMs)
+        fprintf(stderr, "--shot: %.0f ms is past the end of the show (%.0f ms); the frame is white\n", options.shotMs,
+                kDemoEndMs);
     ShotState state = {&options, false};
     RunOfflineFrames(OfflineStep(options), options.shotMs, ShotFrame, &state);
     if (!state.written) {

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +116,10 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
             return kUsageStatus;
         }
         o.shotFile = shotArgs[1];
+        if (!(o.shotMs >= 0.0) || !std::isfinite(o.shotMs)) {
+            fprintf(stderr, "--shot: the time must be 0 or more\n");
+            return kUsageStatus;
+        }
     }
     o.capture = !o.captureOut.empty();
     o.seedGiven = seedOpt->count() > 0;

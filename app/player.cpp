@@ -73,7 +73,7 @@ void FollowMusic(double timeMs) {
         StartMusicOnce();
         // A late start (a stall, --from, a second time round) enters the track where the
         // picture is.
-        if (std::fabs(MusicPositionMs() - trackMs) > kMusicPositionBoundMs) MusicSeek(trackMs);
+        if (trackMs > kMusicPositionBoundMs) MusicSeek(trackMs);
         UpdateMusicHold();
         return;
     }

@@ -8,6 +8,7 @@
 
 #include "app/player.h"
 #include "app/startup.h"
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "scenes/timeline.h"
 
@@ -212,4 +213,5 @@ void ResetDemoState() {
     quitRequested = false;
     reachedEnd = false;
     musicStarted = false;
+    MusicStop();
 }

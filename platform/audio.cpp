@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,10 +25,29 @@ static Mix_Music* music = nullptr;   // the one stream; handle 1 refers to it
 static bool silentStream = false;    // stream accepted without a device: plays nothing
 static bool musicPaused = false;     // held by the player (pause, minimised)
 static bool musicMuted = false;      // M key
-static double lastReportedMs = -1.0; // last position the mixer reported
-static Uint64 lastReportTicks = 0;   // performance counter when it changed
+// Taken on the mixer's thread after each buffer is mixed: where the track stood and when.
+static std::atomic<double> mixedPositionMs{-1.0};
+static std::atomic<Uint64> mixedAt{0};
+static std::atomic<int> buffersSinceMove{0};  // buffers mixed since the last start, seek or resume
+static const int kSettleBuffers = 2;          // the first buffers after a move report unevenly
 
-const double kMusicPositionBoundMs = 1000.0 * kMixerChunkSamples / kMixerRate;
+static const double kBufferMs = 1000.0 * kMixerChunkSamples / kMixerRate;
+// The estimate keeps within a few ms of a steady track, but a start, seek or resume lands up to
+// a buffer late; the bound sits above that so a seek never calls for another.
+const double kMusicPositionBoundMs = 30.0;
+
+// Runs on the mixer's thread with the audio lock held, once a buffer has been mixed.
+static void AfterMix(void*, Uint8*, int) {
+    if (!music || !Mix_PlayingMusic() || Mix_PausedMusic()) return;
+    if (++buffersSinceMove <= kSettleBuffers) return;
+    mixedAt = SDL_GetPerformanceCounter();
+    mixedPositionMs = Mix_GetMusicPosition(music) * 1000.0;
+}
+
+static void ForgetPosition() {
+    mixedPositionMs = -1.0;
+    buffersSinceMove = 0;
+}
 
 uint32_t BASS_GetVersion() { return kAudioVersion; }
 
@@ -43,6 +63,7 @@ bool BASS_Init(int /*device*/, uint32_t frequency, uint32_t /*flags*/, void* /*w
         return false;
     }
     Mix_Init(MIX_INIT_MP3);
+    Mix_SetPostMix(AfterMix, nullptr);
     deviceOpen = true;
     return true;
 }
@@ -81,45 +102,37 @@ bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
     ++audioPlayRequests;
     if (!music) return silentStream;
     if (!restart && Mix_PlayingMusic()) return true;
+    ForgetPosition();
     return Mix_PlayMusic(music, 1) == 0;
 }
 
-static void ForgetPosition() {
-    lastReportedMs = -1.0;
-    lastReportTicks = 0;
-}
-
-bool MusicPlayFrom(double trackMs) {
-    if (!music) return false;
-    if (!Mix_PlayingMusic() && Mix_PlayMusic(music, 1) != 0) return false;
-    if (musicPaused) Mix_PauseMusic();
-    return trackMs <= 0.0 || MusicSeek(trackMs);
+void MusicStop() {
+    if (music) Mix_HaltMusic();
+    ForgetPosition();
 }
 
 void MusicPause(bool paused) {
     musicPaused = paused;
-    if (!music) return;
-    if (paused)
-        Mix_PauseMusic();
-    else
+    if (!music || paused == (Mix_PausedMusic() != 0)) return;
+    if (paused) {
+        Mix_PauseMusic();  // the position taken last stays: it is where the track stands
+    } else {
         Mix_ResumeMusic();
-    ForgetPosition();
+        ForgetPosition();
+    }
 }
 
 double MusicPositionMs() {
     if (!music || !Mix_PlayingMusic()) return -1.0;
-    double reported = Mix_GetMusicPosition(music) * 1000.0;
-    if (reported < 0.0) return -1.0;
-    Uint64 now = SDL_GetPerformanceCounter();
-    if (reported != lastReportedMs) {
-        lastReportedMs = reported;
-        lastReportTicks = now;
-        return reported;
-    }
-    if (Mix_PausedMusic()) return reported;
-    // The report steps once a buffer: carry it on by the time since the step, at most a buffer.
-    double since = static_cast<double>(now - lastReportTicks) * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
-    return reported + (since < kMusicPositionBoundMs ? since : kMusicPositionBoundMs);
+    double mixed = mixedPositionMs;
+    if (mixed < 0.0) return -1.0;  // just started, moved or resumed: not known until the next buffer
+    if (Mix_PausedMusic()) return mixed - kBufferMs;
+    // The buffer just mixed is heard next, so the ear is one buffer behind the decoder; the
+    // steady clock carries the position on between buffers (a stalled mixer is not followed far).
+    double since = static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
+                   static_cast<double>(SDL_GetPerformanceFrequency());
+    if (since > 2.0 * kBufferMs) since = 2.0 * kBufferMs;
+    return mixed - kBufferMs + since;
 }
 
 bool MusicSeek(double trackMs) {

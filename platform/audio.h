@@ -13,13 +13,13 @@ HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset
 bool BASS_ChannelPlay(HSTREAM handle, bool restart);
 
 // ---- player controls over the one stream ----
-// Starts the stream (if it is not playing) at trackMs into the track.
-bool MusicPlayFrom(double trackMs);
+// Stops the stream; the next play starts it from the beginning.
+void MusicStop();
 // Pauses or resumes the stream where it stands.
 void MusicPause(bool paused);
-// Position in the track in ms, as heard from the mixer, or -1 when nothing plays. The mixer
-// reports whole buffers; between reports the position is carried on by the steady clock, so
-// it is good to kMusicPositionBoundMs.
+// Position in the track in ms, as heard from the mixer, or -1 when nothing plays (or, just
+// after a start, seek or resume, until the next buffer is mixed). Taken as each buffer is mixed
+// and carried on by the steady clock between buffers, it is good to kMusicPositionBoundMs.
 double MusicPositionMs();
 bool MusicSeek(double trackMs);
 void MusicMute(bool muted);
