@@ -85,6 +85,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     std::vector<std::string> shotArgs;
     std::string size;
     app.allow_windows_style_options(false);
+    app.set_version_flag("--version", "Brimvale " BRIMVALE_VERSION);
     app.add_flag("--windowed", o.windowed, "Play in a window without asking (1024 x 768, or --size)");
     app.add_flag("--fullscreen", o.forceFullscreen, "Play full screen without asking");
     app.add_option("--shot", shotArgs, "Render offscreen up to demo time MS and write that frame as PNG")

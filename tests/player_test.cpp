@@ -53,14 +53,6 @@ protected:
     }
 };
 
-// A message from another thread after a delay, as the window system would send it.
-std::thread Later(int ms, PlatformEvent event, int a = 0) {
-    return std::thread([=] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        PlatformInjectEvent(event, a);
-    });
-}
-
 }  // namespace
 
 TEST_F(PlayerLoop, MusicHoldsWithTheClockThroughMinimiseAndPause) {
