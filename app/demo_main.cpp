@@ -51,6 +51,8 @@ int DemoMain(int argc, char** argv) {
     int code = 0;
     if (options.shot)
         code = RunShot(options);
+    else if (options.shots)
+        code = RunShots(options);
     else if (options.capture)
         code = RunCapture(options);
     else if (options.bench)

@@ -31,6 +31,9 @@ void ReadPicture(std::vector<uint8_t>& rgba, int width, int height);
 bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height);
 
 int RunShot(const DemoOptions& options);
+// --shots: one pass at the offline step; each requested time T is written as DIR/T.png from the
+// last frame at or before T (multiples of 50 ms fall exactly on frames of the default step).
+int RunShots(const DemoOptions& options);
 int RunCapture(const DemoOptions& options);
 int RunBench(const DemoOptions& options);
 

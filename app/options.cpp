@@ -3,13 +3,34 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "scenes/timeline.h"
+
+// "T1,T2,..." in whole milliseconds, 0 or more, returned in ascending order without repeats.
+static bool ParseTimes(const std::string& text, std::vector<int64_t>& times) {
+    times.clear();
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t comma = text.find(',', at);
+        std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        char* end = nullptr;
+        long long t = strtoll(item.c_str(), &end, 10);
+        if (item.empty() || *end != '\0' || t < 0) return false;
+        times.push_back(t);
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    return !times.empty();
+}
 
 static bool ParseSize(const std::string& text, int& w, int& h) {
     int a = 0, b = 0;
@@ -83,6 +104,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     CLI::App app{"Brimvale - a real-time demo. Without options it asks for the display mode and plays."};
     app.allow_windows_style_options(false);  // "/shots/x.png" is a path, not an option, on every system
     std::vector<std::string> shotArgs;
+    std::vector<std::string> shotsArgs;
     std::string size;
     app.allow_windows_style_options(false);
     app.set_version_flag("--version", "Brimvale " BRIMVALE_VERSION);
@@ -90,6 +112,8 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     app.add_flag("--fullscreen", o.forceFullscreen, "Play full screen without asking");
     app.add_option("--shot", shotArgs, "Render offscreen up to demo time MS and write that frame as PNG")
         ->expected(2)->type_name("MS FILE");
+    app.add_option("--shots", shotsArgs, "Render offscreen in one pass and write DIR/T.png for each time T (ms)")
+        ->expected(2)->type_name("T1,T2,... DIR");
     app.add_option("--capture", o.captureOut, "Render the show offscreen to a video (.mp4/.mkv/.webm) or a PNG folder");
     app.add_flag("--loop", o.loop, "Live: start the show again at its end");
     app.add_option("--fps", o.fps, "Capture frame rate; live: the most frames a second")->check(CLI::Range(1.0, 1000.0));
@@ -122,6 +146,14 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
             return kUsageStatus;
         }
     }
+    if (!shotsArgs.empty()) {
+        o.shots = true;
+        if (!ParseTimes(shotsArgs[0], o.shotsMs)) {
+            fprintf(stderr, "--shots: '%s' is not a list of times in whole ms, e.g. 0,2000,2400\n", shotsArgs[0].c_str());
+            return kUsageStatus;
+        }
+        o.shotsDir = shotsArgs[1];
+    }
     o.capture = !o.captureOut.empty();
     o.seedGiven = seedOpt->count() > 0;
     o.stepGiven = stepOpt->count() > 0;
@@ -131,8 +163,8 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
         fprintf(stderr, "--size: expected WxH, e.g. 1024x768\n");
         return kUsageStatus;
     }
-    if ((o.shot ? 1 : 0) + (o.capture ? 1 : 0) + (o.bench ? 1 : 0) > 1) {
-        fprintf(stderr, "--shot, --capture and --bench exclude one another\n");
+    if ((o.shot ? 1 : 0) + (o.shots ? 1 : 0) + (o.capture ? 1 : 0) + (o.bench ? 1 : 0) > 1) {
+        fprintf(stderr, "--shot, --shots, --capture and --bench exclude one another\n");
         return kUsageStatus;
     }
     if (o.windowed && o.forceFullscreen) {
@@ -142,9 +174,14 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     bool live = !IsHeadless(o);
     for (const OptionUse& use : kOptionUses) {
         if (app.get_option(use.name)->count() == 0) continue;
-        if ((live && use.live) || (o.shot && use.shot) || (o.capture && use.capture) || (o.bench && use.bench))
+        bool still = o.shot || o.shots;  // one still or many: the same offline pass
+        if ((live && use.live) || (still && use.shot) || (o.capture && use.capture) || (o.bench && use.bench))
             continue;
-        const char* mode = o.shot ? "--shot" : o.capture ? "--capture" : o.bench ? "--bench" : "live play";
+        const char* mode = o.shot    ? "--shot"
+                           : o.shots ? "--shots"
+                           : o.capture ? "--capture"
+                           : o.bench   ? "--bench"
+                                       : "live play";
         fprintf(stderr, "%s does not apply to %s (see --help)\n", use.name, mode);
         return kUsageStatus;
     }
@@ -153,6 +190,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
         return kUsageStatus;
     }
     if (o.shot && !CheckOutputFile("--shot", o.shotFile)) return kUsageStatus;
+    if (o.shots && !CheckOutputFolder("--shots", o.shotsDir)) return kUsageStatus;
     if (o.bench && !o.jsonFile.empty() && !CheckOutputFile("--json", o.jsonFile)) return kUsageStatus;
     if (o.capture) {
         bool ok = IsVideoName(o.captureOut) ? CheckOutputFile("--capture", o.captureOut)

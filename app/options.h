@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct DemoOptions {
     bool windowed = false;        // --windowed: skip the question, windowed run
@@ -9,6 +10,9 @@ struct DemoOptions {
     bool shot = false;            // --shot MS FILE
     double shotMs = 0.0;
     std::string shotFile;
+    bool shots = false;           // --shots T1,T2,... DIR
+    std::vector<int64_t> shotsMs;  // ascending, whole ms
+    std::string shotsDir;
     bool capture = false;         // --capture OUT
     std::string captureOut;
     double fps = 60.0;            // --fps N (capture rate; live: a cap on the frame rate)
@@ -37,5 +41,5 @@ constexpr int kNoDisplayStatus = 3;
 // shown, or a usage error already reported: kUsageStatus).
 int ParseOptions(int argc, char** argv, DemoOptions& options);
 
-// True for the offscreen modes (shot, capture, benchmark).
-inline bool IsHeadless(const DemoOptions& o) { return o.shot || o.capture || o.bench; }
+// True for the offscreen modes (shot, shots, capture, benchmark).
+inline bool IsHeadless(const DemoOptions& o) { return o.shot || o.shots || o.capture || o.bench; }

@@ -4,12 +4,17 @@
 
 #include "platform/gl.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "app/player.h"
 #include "app/startup.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "render/material.h"
+#include "render/particles.h"
+#include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
@@ -208,10 +213,31 @@ bool RunMainLoop(double startMs) {
 void ResetDemoState() {
     demoTimeMs = 0.0;
     frameMs = 0.0;
-    camX = camY = camZ = 0.0f;
-    camRoll = camYaw = camPitch = 0.0f;
+    std::fill(std::begin(keys), std::end(keys), 0);
+    active = true;
+    lightingOn = 1;
+    lightingKeyLatch = 0;
+    camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
     quitRequested = false;
     reachedEnd = false;
+    SetTickSource(nullptr);
+    PlatformDiscardMessages();
+    fadeAlpha = 1.0f;
+    meshSpin = 0.0f;
     musicStarted = false;
-    MusicStop();
+    MusicStop();  // the track starts afresh with the title, as in a fresh run
+    InitParticles();
+    // The first scene lights its logo with whatever material and normal are current: at start-up
+    // GL's own.
+    static const float kDefaultAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    static const float kDefaultDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    static const float kDefaultSpecularEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, kDefaultAmbient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, kDefaultDiffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, kDefaultSpecularEmission);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, kDefaultSpecularEmission);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_LIGHTING);
 }

@@ -31,11 +31,15 @@ bool MainLoopIteration();
 // Runs the loop until it is left, the clock starting at startMs (0 for the whole show). True
 // when it was left because the show had ended, not by Escape or a close.
 bool RunMainLoop(double startMs = 0.0);
-// Puts every module's carried state back to what a fresh process has (GL objects made at
-// start-up stay): the player's --loop and the test fixtures use it.
-void ResetDemoState();
 // The L key and camera keys, as processed after each frame.
 void HandleFrameKeys();
+
+// Puts every module's carried state back to what a fresh process has after start-up: clock, keys,
+// camera, lighting toggle and latch, quit flag, pending messages, the real tick count, particles
+// (seeded afresh), fade and spin, the music-start flag, and the GL lighting and material a first
+// frame sees. Textures, display lists and the stream that start-up made are kept. The looping
+// player calls it at the end of the show, the tests before each case.
+void ResetDemoState();
 
 // The whole program: options, question, window, loop, teardown. Returns the exit code.
 int DemoMain(int argc, char** argv);

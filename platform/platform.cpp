@@ -450,6 +450,17 @@ void PlatformPostMessage(const WindowMessage& msg) {
     }
 }
 
+void PlatformDiscardMessages() {
+    {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        pendingMessages.clear();
+    }
+    if (videoStarted) {
+        SDL_PumpEvents();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
 void PostQuitMessage(int code) { PlatformPostMessage({WM_QUIT, static_cast<uintptr_t>(code), 0}); }
 
 static SDL_Keycode SdlKeyFor(unsigned vk) {

@@ -108,6 +108,8 @@ void PlatformWaitMessage();
 // any thread: a posted message wakes PlatformWaitMessage.
 void PlatformPostMessage(const WindowMessage& msg);
 void PostQuitMessage(int code);
+// Drops every pending message and queued window-system event (a fresh start hears nothing old).
+void PlatformDiscardMessages();
 
 // Window-system events put into the real event queue, to reach the loop through
 // PlatformPeekMessage exactly as the user's would (tests drive minimising, resizing and keys

@@ -1,5 +1,5 @@
 // The main loop under test: a tick count driven by the test, so that the demo clock's arithmetic
-// is exact, and a fixture that starts every test from the loop's fresh state.
+// is exact, and a fixture that starts every test from the loop's fresh state (ResetDemoState).
 #pragma once
 #include "platform/gl.h"
 
@@ -31,21 +31,7 @@ protected:
         fakeTicks = 1000;
         tickStep = 10;
         tickReads = 0;
-        demoTimeMs = 0.0;
-        frameMs = 0.0;
-        active = true;
-        std::fill(std::begin(keys), std::end(keys), 0);
-        glEnable(GL_LIGHTING);
-        lightingOn = 1;
-        lightingKeyLatch = 0;
-        camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
-        DrainMessages();
     }
     void TearDown() override { SetTickSource(nullptr); }
-    static void DrainMessages() {
-        WindowMessage msg;
-        while (PlatformPeekMessage(msg)) {
-        }
-    }
     static int FramesRendered() { return tickReads / 2; }
 };

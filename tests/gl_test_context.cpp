@@ -11,10 +11,25 @@
 // Every test process is headless and silent, whatever ctest's environment says.
 static const int headlessDrivers = (PlatformUseHeadlessDrivers(), 0);
 
+// What a test may have left in the context that the program itself never changes mid-run: the
+// render mode, scissor, view and projection. Put back as the window was made.
+static void RestoreTestGlState(int width, int height) {
+    glRenderMode(GL_RENDER);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    ResizeViewport(width, height);
+}
+
 bool OpenTestGlContext(int width, int height) {
     (void)headlessDrivers;
     static bool opened = false;
-    if (opened) return true;
+    if (opened) {
+        RestoreTestGlState(width, height);
+        return true;
+    }
     PlatformUseHeadlessDrivers();
     platformHeadless = true;
     fullscreen = false;
@@ -31,10 +46,14 @@ std::vector<uint8_t> ReadFramebuffer(int width, int height) {
     return rgba;
 }
 
-void SceneGlTest::SetUp() {
-    GlTest::SetUp();
-    if (IsSkipped()) return;
+void InitSceneOnce() {
     static bool initialised = false;
     if (!initialised) InitScene();
     initialised = true;
+}
+
+void SceneGlTest::SetUp() {
+    GlTest::SetUp();
+    if (IsSkipped()) return;
+    InitSceneOnce();
 }

@@ -78,79 +78,86 @@ TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
     EXPECT_EQ(run.boxes, (std::vector<std::string>{": ", ": "}));
 }
 
-class StartupGl : public GlTest {};
-
-TEST_F(StartupGl, WithEveryFilePresentNothingIsReportedAndTheMusicWaits) {
-    testing::internal::CaptureStderr();
-    InitScene();
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err.find(": \n"), std::string::npos) << err;
-    EXPECT_EQ(err.find("SHIT!"), std::string::npos) << err;
-    EXPECT_FALSE(musicStarted);
-    EXPECT_NE(musicStream, 0u);
-    EXPECT_EQ(audioStreamsOpened, 1);
-    EXPECT_NE(fontTex.glName, 0u);
-    EXPECT_NE(ringTex.glName, 0u);
-    // The fixed state every scene starts from.
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    GLint func = 0;
-    glGetIntegerv(GL_DEPTH_FUNC, &func);
-    EXPECT_EQ(func, GL_LEQUAL);
-    GLfloat diffuse[4], position[4];
-    glGetLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
-    glGetLightfv(GL_LIGHT1, GL_POSITION, position);
-    EXPECT_FLOAT_EQ(diffuse[0], 0.9f);
-    EXPECT_FLOAT_EQ(diffuse[2], 1.0f);
-    EXPECT_EQ(position[2], 1.0f);  // OpenGL's default: a directional light along -z
-    EXPECT_EQ(position[3], 0.0f);
+// Start-up itself is checked in a fresh process: in this one it has run already, and other
+// cases change what it made.
+TEST(StartupFresh, WithEveryFilePresentNothingIsReportedAndTheMusicWaits) {
+    InFreshProcess([] {
+        testing::internal::CaptureStderr();
+        InitScene();
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find(": \n"), std::string::npos) << err;
+        EXPECT_EQ(err.find("SHIT!"), std::string::npos) << err;
+        EXPECT_FALSE(musicStarted);
+        EXPECT_NE(musicStream, 0u);
+        EXPECT_EQ(audioStreamsOpened, 1);
+        EXPECT_NE(fontTex.glName, 0u);
+        EXPECT_NE(ringTex.glName, 0u);
+        // The fixed state every scene starts from.
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
+        EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+        GLint func = 0;
+        glGetIntegerv(GL_DEPTH_FUNC, &func);
+        EXPECT_EQ(func, GL_LEQUAL);
+        GLfloat diffuse[4], position[4];
+        glGetLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
+        glGetLightfv(GL_LIGHT1, GL_POSITION, position);
+        EXPECT_FLOAT_EQ(diffuse[0], 0.9f);
+        EXPECT_FLOAT_EQ(diffuse[2], 1.0f);
+        EXPECT_EQ(position[2], 1.0f);  // OpenGL's default: a directional light along -z
+        EXPECT_EQ(position[3], 0.0f);
+    });
 }
 
+// The disk audio driver writes what the mixer plays, in real time, to a file: silence until the
+// first frame of the title window, the soundtrack from there on. The device is opened at start-up.
+TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
+    InFreshProcess([] {
+        fs::path raw = fs::path(testing::TempDir()) / "brimvale_disk_audio.raw";
+        fs::remove(raw);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
+        InitScene();
+        demoTimeMs = 1000.0;
+        RenderFrame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        uintmax_t before = fs::exists(raw) ? fs::file_size(raw) : 0;
+        demoTimeMs = 2000.0;
+        RenderFrame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
+        std::ifstream in(raw, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
+        size_t count = bytes.size() / 2;
+        size_t silentUntil = before / 2;
+        ASSERT_GT(count, silentUntil + 44100);  // at least half a second of stereo written after
+        long loudBefore = 0, loudAfter = 0;
+        for (size_t i = 0; i < silentUntil; ++i) loudBefore += s[i] != 0;
+        for (size_t i = silentUntil; i < count; ++i) loudAfter += std::abs(s[i]) > 64;
+        EXPECT_EQ(loudBefore, 0);
+        EXPECT_GT(loudAfter, static_cast<long>((count - silentUntil) / 10));
+    });
+}
+
+// The start of the music, in this process: the fixture's reset clears the started flag.
+class StartupGl : public SceneGlTest {};
+
 TEST_F(StartupGl, MusicStartsOnceWithTheFirstFrameOfTheTitleWindow) {
-    InitScene();
+    const int requests = audioPlayRequests;
     for (double t : {0.0, 1000.0, 1999.0}) {
         demoTimeMs = t;
         RenderFrame();
     }
     EXPECT_FALSE(musicStarted);
-    EXPECT_EQ(audioPlayRequests, 0);
+    EXPECT_EQ(audioPlayRequests, requests);
     for (double t : {2000.0, 2016.0, 3000.0, 5999.0}) {
         demoTimeMs = t;
         RenderFrame();
     }
     EXPECT_TRUE(musicStarted);
-    EXPECT_EQ(audioPlayRequests, 1);
+    EXPECT_EQ(audioPlayRequests, requests + 1);
     EXPECT_EQ(audioStreamsOpened, 1);
-}
-
-// The disk audio driver writes what the mixer plays, in real time, to a file: silence until the
-// first frame of the title window, the soundtrack from there on.
-TEST_F(StartupGl, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
-    fs::path raw = fs::path(testing::TempDir()) / "brimvale_disk_audio.raw";
-    fs::remove(raw);
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
-    InitScene();
-    demoTimeMs = 1000.0;
-    RenderFrame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    uintmax_t before = fs::exists(raw) ? fs::file_size(raw) : 0;
-    demoTimeMs = 2000.0;
-    RenderFrame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
-    std::ifstream in(raw, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
-    size_t count = bytes.size() / 2;
-    size_t silentUntil = before / 2;
-    ASSERT_GT(count, silentUntil + 44100);  // at least half a second of stereo written after
-    long loudBefore = 0, loudAfter = 0;
-    for (size_t i = 0; i < silentUntil; ++i) loudBefore += s[i] != 0;
-    for (size_t i = silentUntil; i < count; ++i) loudAfter += std::abs(s[i]) > 64;
-    EXPECT_EQ(loudBefore, 0);
-    EXPECT_GT(loudAfter, static_cast<long>((count - silentUntil) / 10));
 }

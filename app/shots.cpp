@@ -1,0 +1,67 @@
+// Many stills from one pass over the show: every requested time is written as it is passed, so
+// ninety pictures cost one run instead of ninety. The reference frames are made this way, by this
+// program on any platform, so that they can be compared with any build's.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/offline.h"
+
+struct ShotsRun {
+    const DemoOptions* options;
+    FrameStep step;
+    size_t next;  // first requested time not yet written
+    bool failed;
+};
+
+// The last frame of the grid at or before t: what the screen shows at time t.
+static int64_t FrameAtOrBefore(const FrameStep& step, double t) {
+    int64_t i = static_cast<int64_t>(std::floor(t * step.frames / step.ms));
+    while (i > 0 && FrameTime(step, i) > t) --i;
+    while (FrameTime(step, i + 1) <= t) ++i;
+    return i;
+}
+
+static bool ShotsFrame(int index, double t, void* user) {
+    ShotsRun* run = static_cast<ShotsRun*>(user);
+    const std::vector<int64_t>& times = run->options->shotsMs;
+    double nextFrame = FrameTime(run->step, index + 1);
+    std::vector<uint8_t> rgba;
+    // One frame may stand for several requested times when they fall between two frames.
+    while (run->next < times.size() && static_cast<double>(times[run->next]) < nextFrame &&
+           static_cast<double>(times[run->next]) >= t) {
+        if (rgba.empty()) ReadPicture(rgba, run->options->width, run->options->height);
+        std::string path = run->options->shotsDir + "/" + std::to_string(times[run->next]) + ".png";
+        if (!WritePng(path.c_str(), rgba, run->options->width, run->options->height)) {
+            fprintf(stderr, "could not write %s\n", path.c_str());
+            run->failed = true;
+            return false;
+        }
+        ++run->next;
+    }
+    return run->next < times.size();
+}
+
+int RunShots(const DemoOptions& options) {
+    if (options.shotsMs.empty()) {
+        fprintf(stderr, "--shots: no times given\n");
+        return 2;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(options.shotsDir, error);
+    if (!std::filesystem::is_directory(options.shotsDir)) {
+        fprintf(stderr, "--shots: cannot make the folder %s\n", options.shotsDir.c_str());
+        return 1;
+    }
+    ShotsRun run = {&options, OfflineStep(options), 0, false};
+    double endMs = FrameTime(run.step, FrameAtOrBefore(run.step, static_cast<double>(options.shotsMs.back())));
+    RunOfflineFrames(run.step, endMs, ShotsFrame, &run);
+    if (run.failed) return 1;
+    if (run.next < options.shotsMs.size()) {
+        fprintf(stderr, "--shots: %lld ms was not reached\n", static_cast<long long>(options.shotsMs[run.next]));
+        return 1;
+    }
+    return 0;
+}
