@@ -1,7 +1,7 @@
 // Offscreen frame driver and still shots.
 #include "app/offline.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <stb/stb_image_write.h>
 
 #include <algorithm>

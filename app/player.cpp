@@ -3,8 +3,6 @@
 // driver (for the late start), the timeline, the font and the platform's audio controls.
 #include "app/player.h"
 
-#include <GL/gl.h>
-
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -13,6 +11,7 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/audio.h"
+#include "platform/gl.h"
 #include "platform/platform.h"
 #include "render/font.h"
 #include "scenes/timeline.h"

@@ -2,8 +2,7 @@
 // demo clock, the lighting toggle and the free camera.
 #include "app/shell.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <cmath>

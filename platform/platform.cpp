@@ -1,6 +1,7 @@
 // Platform layer over SDL2: window and GL context, presentation, window messages, message boxes,
 // the tick count and data-file lookup. The rest of the program sees only platform.h.
 #include "platform/platform.h"
+#include "platform/system.h"
 
 #include <SDL.h>
 #include <time.h>
@@ -16,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // ---- constants ----
 static const int kDepthBits = 16;
@@ -80,7 +81,7 @@ static bool CanShowBoxes() {
     if (platformHeadless) return false;
     const char* driver = getenv("SDL_VIDEODRIVER");
     if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) return false;
-    return getenv("DISPLAY") != nullptr || getenv("WAYLAND_DISPLAY") != nullptr;
+    return SystemHasDisplay();
 }
 
 int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
@@ -117,9 +118,14 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
     return pressed;
 }
 
+// Where the system has no offscreen driver, the usual one draws into a hidden window instead.
+static void UseOffscreenVideo() {
+    if (const char* video = SystemOffscreenVideoDriver()) SystemSetEnv("SDL_VIDEODRIVER", video, false);
+}
+
 void PlatformUseHeadlessDrivers() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);  // nothing is heard offscreen; the mixer still runs
+    UseOffscreenVideo();
+    SystemSetEnv("SDL_AUDIODRIVER", "dummy", false);  // nothing is heard offscreen; the mixer still runs
 }
 
 // ---- time ----
@@ -250,7 +256,7 @@ static void ClearBars() {
 }
 
 bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
-    if (platformHeadless && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (platformHeadless) UseOffscreenVideo();
     if (!StartVideo(false)) return false;
     int channel = bits >= 32 ? 8 : 5;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
@@ -271,7 +277,10 @@ bool PlatformCreateWindow(const char* title, int width, int height, int bits, bo
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     else
         flags |= SDL_WINDOW_RESIZABLE;
-    if (!platformHeadless) flags |= SDL_WINDOW_SHOWN;
+    if (!platformHeadless)
+        flags |= SDL_WINDOW_SHOWN;
+    else if (!SystemOffscreenVideoDriver())
+        flags |= SDL_WINDOW_HIDDEN;
     window = SDL_CreateWindow(title, 0, 0, width, height, flags);
     if (!window) {
         fprintf(stderr, "window: %s\n", SDL_GetError());

@@ -2,7 +2,6 @@
 // music keeps to the demo clock through minimise, pause and stalls; the player's keys act once
 // per press through the real event queue; the overlay leaves the GL state as it found it.
 #include <gtest/gtest.h>
-#include <GL/gl.h>
 
 #include <array>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/audio.h"
+#include "platform/gl.h"
 #include "platform/platform.h"
 #include "scenes/timeline.h"
 #include "platform/random.h"
