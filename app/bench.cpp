@@ -2,18 +2,8 @@
 // that its whole cost is measured, and reports per timeline window against the floor (the bare
 // white prologue past the end). Start-up is timed over fresh copies of the program, from their
 // spawn to their first finished frame. Depends on the offline frame driver and the timeline.
-#include <errno.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,15 +11,15 @@
 #include <vector>
 
 #include "app/offline.h"
+#include "platform/gl.h"
 #include "platform/platform.h"
+#include "platform/system.h"
 #include "scenes/timeline.h"
-
-extern char** environ;
 
 // ---- constants ----
 static const int kFloorFrames = 60;                                // white frames rendered past the end of the show
 static const int kStartupProbes = 5;                               // fresh processes timed for the start-up figure
-static const char* const kProbeEnv = "BRIMVALE_STARTUP_PROBE_FD";  // set only in those probes
+static const char* const kProbeEnv = "BRIMVALE_STARTUP_PROBE";  // set only in those probes
 static const double kMicrosPerMs = 1000.0;
 static const double kBytesPerMb = 1024.0 * 1024.0;
 
@@ -53,20 +43,10 @@ struct BenchRun {
     std::vector<std::vector<double>> frameMsByWindow;  // [0] past the end, [k] window k
     BenchClock::time_point frameStart;
     int64_t totalFrames;
-    int probeFd;  // >= 0 in a start-up probe: report the first frame and stop
+    bool probe;  // a start-up probe: report the first frame on stdout and stop
 };
 
 // ---- local helpers ----
-// One-minute load average: the machine may be shared, and the figures mean little without it.
-static double LoadAverage() {
-    double load = -1.0;
-    if (FILE* f = fopen("/proc/loadavg", "r")) {
-        if (fscanf(f, "%lf", &load) != 1) load = -1.0;
-        fclose(f);
-    }
-    return load;
-}
-
 static double Percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0.0;
     std::sort(v.begin(), v.end());
@@ -87,13 +67,10 @@ static bool BenchFrame(int index, double t, void* user) {
     PlatformSwapBuffers();
     glFinish();
     BenchClock::time_point now = BenchClock::now();
-    if (run->probeFd >= 0) {
-        char report[96];
-        int len = snprintf(report, sizeof report, "%.4f %.4f\n",
-                           std::chrono::duration<double, std::milli>(benchEnteredAt - processSeenAt).count(),
-                           std::chrono::duration<double, std::milli>(now - benchEnteredAt).count());
-        ssize_t n = write(run->probeFd, report, static_cast<size_t>(len));
-        (void)n;
+    if (run->probe) {
+        printf("%.4f %.4f\n", std::chrono::duration<double, std::milli>(benchEnteredAt - processSeenAt).count(),
+               std::chrono::duration<double, std::milli>(now - benchEnteredAt).count());
+        fflush(stdout);
         return false;
     }
     double ms = std::chrono::duration<double, std::micro>(now - run->frameStart).count() / kMicrosPerMs;
@@ -107,40 +84,22 @@ static bool BenchFrame(int index, double t, void* user) {
 // Spawns this program once more as a start-up probe and times it from the spawn to its first
 // finished frame; false on failure.
 static bool ProbeStartup(const DemoOptions& o, StartupSample& sample) {
-    char exe[PATH_MAX];
-    ssize_t len = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (len <= 0) return false;
-    exe[len] = 0;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    fcntl(fds[1], F_SETFD, 0);  // the probe inherits the write end
-    char size[32], fdText[32];
+    std::string exe = SystemExecutablePath();
+    if (exe.empty()) return false;
+    char size[32];
     snprintf(size, sizeof size, "%dx%d", o.width, o.height);
-    snprintf(fdText, sizeof fdText, "%s=%d", kProbeEnv, fds[1]);
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e) env.push_back(*e);
-    env.push_back(fdText);
-    env.push_back(nullptr);
-    char* argv[] = {exe, const_cast<char*>("--bench"), const_cast<char*>("--size"), size, nullptr};
-    pid_t pid = -1;
+    std::vector<std::string> args = {exe, "--bench", "--size", size};
+    ChildProcess probe;
+    std::string error;
     BenchClock::time_point start = BenchClock::now();
-    int error = posix_spawn(&pid, exe, nullptr, nullptr, argv, env.data());
-    close(fds[1]);
-    bool ok = false;
-    if (error == 0) {
-        char report[96] = {};
-        ssize_t n;
-        do {
-            n = read(fds[0], report, sizeof report - 1);
-        } while (n < 0 && errno == EINTR);
-        sample.totalMs = std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
-        ok = n > 0 && sscanf(report, "%lf %lf", &sample.setUpMs, &sample.frameMs) == 2;
-        sample.loadingMs = sample.totalMs - sample.setUpMs - sample.frameMs;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    close(fds[0]);
+    if (SystemSpawn(args, ChildPipe::FromStdout, 0, probe, error) != SpawnResult::Started) return false;
+    char report[96] = {};
+    long n = SystemRead(probe, report, sizeof report - 1);
+    sample.totalMs = std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
+    bool ok = n > 0 && sscanf(report, "%lf %lf", &sample.setUpMs, &sample.frameMs) == 2;
+    sample.loadingMs = sample.totalMs - sample.setUpMs - sample.frameMs;
+    ChildEnd end;
+    SystemWait(probe, end);
     return ok;
 }
 
@@ -164,16 +123,17 @@ int RunBench(const DemoOptions& o) {
     BenchRun run;
     run.frameMsByWindow.assign(kTimelineWindows + 1, std::vector<double>());
     run.totalFrames = 0;
-    run.probeFd = -1;
+    run.probe = false;
     benchEnteredAt = BenchClock::now();
-    if (const char* probe = getenv(kProbeEnv)) {
-        run.probeFd = atoi(probe);
+    if (getenv(kProbeEnv)) {
+        run.probe = true;
         RunOfflineFrames(OfflineStep(o), 0.0, BenchFrame, &run);
         return 0;
     }
 
-    double loadBefore = LoadAverage();
+    double loadBefore = SystemLoadAverage();
     std::vector<double> startups, loading, setUp, firstFrame;
+    SystemSetEnv(kProbeEnv, "1", true);  // the probes inherit it
     for (int i = 0; i < kStartupProbes; ++i) {
         StartupSample sample = {};
         if (!ProbeStartup(o, sample)) continue;
@@ -182,6 +142,7 @@ int RunBench(const DemoOptions& o) {
         setUp.push_back(sample.setUpMs);
         firstFrame.push_back(sample.frameMs);
     }
+    SystemUnsetEnv(kProbeEnv);
     if (startups.empty()) fprintf(stderr, "bench: the start-up probes failed\n");
 
     // Every frame of the show, then kFloorFrames white ones past its end.
@@ -197,9 +158,7 @@ int RunBench(const DemoOptions& o) {
     RunOfflineFrames(step, FrameTime(step, lastIndex), BenchFrame, &run);
     double wallSec = std::chrono::duration<double>(BenchClock::now() - started).count();
 
-    struct rusage usage = {};
-    getrusage(RUSAGE_SELF, &usage);
-    double peakMb = static_cast<double>(usage.ru_maxrss) * 1024.0 / kBytesPerMb;  // ru_maxrss is in KiB
+    double peakMb = SystemPeakMemoryBytes() / kBytesPerMb;
     double fps = wallSec > 0.0 ? static_cast<double>(run.totalFrames) / wallSec : 0.0;
     double startupMs = Median(startups);
     const std::vector<double>& floorFrames = run.frameMsByWindow[0];
@@ -219,7 +178,7 @@ int RunBench(const DemoOptions& o) {
         "start-up %.1f ms (median of %zu, spawn to first finished frame: loading %.1f, set-up %.1f, "
         "first frame %.1f)\n",
         startupMs, startups.size(), Median(loading), Median(setUp), Median(firstFrame));
-    double loadAfter = LoadAverage();
+    double loadAfter = SystemLoadAverage();
     printf("peak memory %.1f MB, %.1f frames/s over %.1f s; load average %.2f before, %.2f after\n", peakMb, fps,
            wallSec, loadBefore, loadAfter);
 

@@ -2,19 +2,11 @@
 // per frame and hands every frame of the chosen range to ffmpeg (a video with the soundtrack) or
 // to numbered PNG files. Depends on the offline frame driver, the timeline (where the music
 // starts), the platform's GL entry points for pixel-buffer read-back, and ffmpeg on PATH.
-#include <errno.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +21,8 @@
 #include "app/startup.h"
 #include "platform/glext.h"
 #include "platform/platform.h"
+#include "platform/system.h"
 #include "scenes/timeline.h"
-
-extern char** environ;
 
 // ---- constants ----
 static const char* const kSoundtrackPath = "data\\brimvale.mp3";  // as the start-up opens it
@@ -57,15 +48,14 @@ struct WriterJob {
 };
 
 // ---- globals ----
-static volatile sig_atomic_t captureStopRequested = 0;  // set by SIGINT/SIGTERM, read after each frame
+static volatile sig_atomic_t captureStopRequested = 0;  // set on Ctrl-C or a termination request, read after each frame
 
 static CaptureKind captureKind = CaptureKind::Video;
 static int captureWidth = 0;
 static int captureHeight = 0;
 static std::string captureFolder;   // PNG folder, with a trailing '/'
-static int ffmpegInput = -1;        // write end of the pipe into ffmpeg
-static pid_t ffmpegPid = -1;
-static struct rusage encoderUsage = {};  // ffmpeg's CPU time, for the summary
+static ChildProcess ffmpeg;         // with the pipe into its stdin
+static double encoderCpuSec = 0.0;  // ffmpeg's CPU time, for the summary
 
 // Writer thread: takes finished frames (bottom row first, BGRA) and feeds ffmpeg or PNG files.
 static std::vector<std::vector<uint8_t>> writerBuffers;
@@ -106,8 +96,6 @@ CapturePlan PlanCapture(double fps, double fromMs, double toMs) {
 }
 
 // ---- local helpers ----
-static void OnInterrupt(int) { captureStopRequested = 1; }
-
 static bool EndsWith(const std::string& s, const char* suffix) {
     size_t n = strlen(suffix);
     if (s.size() < n) return false;
@@ -136,20 +124,6 @@ static std::string FormatClock(double seconds) {
     else
         snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
     return text;
-}
-
-// Full write to a pipe; false once the reader is gone.
-static bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 static bool WriteFolderFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t frame, std::vector<uint8_t>& rgba) {
@@ -186,7 +160,7 @@ static void WriterLoop() {
             pendingJobs.pop_front();
         }
         const std::vector<uint8_t>& pixels = writerBuffers[job.buffer];
-        bool ok = captureKind == CaptureKind::Video ? WriteAll(ffmpegInput, pixels.data(), pixels.size())
+        bool ok = captureKind == CaptureKind::Video ? SystemWriteAll(ffmpeg, pixels.data(), pixels.size())
                                                     : WriteFolderFrame(pixels, job.frame, scratch);
         {
             std::lock_guard<std::mutex> lock(writerMutex);
@@ -295,8 +269,7 @@ static void FinishReadBack(std::thread& writer) {
 static std::string SoundtrackPath() {
     std::string found = ResolveDataPath(kSoundtrackPath);
     if (found.empty()) return found;
-    char absolute[PATH_MAX];
-    return realpath(found.c_str(), absolute) ? std::string(absolute) : found;
+    return SystemRealPath(found);
 }
 
 // ---- ffmpeg ----
@@ -342,59 +315,32 @@ static std::vector<std::string> FfmpegArguments(const DemoOptions& o, const Capt
 
 // Starts ffmpeg reading raw frames from a pipe; false (with the reason printed) if it cannot.
 static bool StartFfmpeg(const std::vector<std::string>& args) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        perror("capture: pipe");
+    std::string error;
+    SpawnResult started = SystemSpawn(args, ChildPipe::ToStdin, kPipeBytes, ffmpeg, error);
+    if (started == SpawnResult::NotFound) {
+        fprintf(stderr,
+                "capture: ffmpeg was not found on PATH; video capture needs it.\n"
+                "  Install it with:  sudo apt-get install ffmpeg\n"
+                "  (on Windows: ffmpeg.exe from ffmpeg.org/download.html, on PATH or beside brimvale.exe)\n"
+                "  (or capture PNG frames to a folder instead: --capture FOLDER)\n");
         return false;
     }
-    std::vector<char*> argv;
-    for (const std::string& s : args) argv.push_back(const_cast<char*>(s.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // Its own process group: Ctrl-C reaches only us, and we end the video cleanly.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    int error = posix_spawnp(&ffmpegPid, kFfmpeg, &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    close(fds[0]);
-    if (error != 0) {
-        close(fds[1]);
-        ffmpegPid = -1;
-        if (error == ENOENT)
-            fprintf(stderr,
-                    "capture: ffmpeg was not found on PATH; video capture needs it.\n"
-                    "  Install it with:  sudo apt-get install ffmpeg\n"
-                    "  (or capture PNG frames to a folder instead: --capture FOLDER)\n");
-        else
-            fprintf(stderr, "capture: cannot start ffmpeg: %s\n", strerror(error));
+    if (started != SpawnResult::Started) {
+        fprintf(stderr, "capture: cannot start ffmpeg: %s\n", error.c_str());
         return false;
     }
-    ffmpegInput = fds[1];
-    // A frame is megabytes: a larger pipe means fewer wake-ups per frame on both sides.
-    fcntl(ffmpegInput, F_SETPIPE_SZ, kPipeBytes);
     return true;
 }
 
 static bool FinishFfmpeg() {
-    if (ffmpegInput >= 0) close(ffmpegInput);
-    ffmpegInput = -1;
-    int status = 0;
-    pid_t r;
-    do {
-        r = wait4(ffmpegPid, &status, 0, &encoderUsage);
-    } while (r < 0 && errno == EINTR);
-    ffmpegPid = -1;
-    if (r < 0) return false;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    if (WIFEXITED(status))
-        fprintf(stderr, "capture: ffmpeg failed with exit status %d\n", WEXITSTATUS(status));
+    ChildEnd end;
+    if (!SystemWait(ffmpeg, end)) return false;
+    encoderCpuSec = end.cpuSec;
+    if (end.exited && end.status == 0) return true;
+    if (end.exited)
+        fprintf(stderr, "capture: ffmpeg failed with exit status %d\n", end.status);
     else
-        fprintf(stderr, "capture: ffmpeg was ended by signal %d\n", WTERMSIG(status));
+        fprintf(stderr, "capture: ffmpeg was ended by signal %d\n", end.signal);
     return false;
 }
 
@@ -428,7 +374,7 @@ static bool PrepareFolder(const std::string& out, const CapturePlan& plan, const
 // ---- progress ----
 void ShowProgress(const char* label, int64_t done, int64_t total, double elapsedSec, bool last) {
     static double shownAt = -1.0;
-    static bool terminal = isatty(STDERR_FILENO) != 0;
+    static bool terminal = SystemStderrIsTerminal();
     double interval = terminal ? kProgressIntervalSec : kLogIntervalSec;
     if (!last && shownAt >= 0.0 && elapsedSec - shownAt < interval && elapsedSec >= shownAt) return;
     shownAt = last ? -1.0 : elapsedSec;
@@ -511,15 +457,8 @@ int RunCapture(const DemoOptions& o) {
     }
 
     // A dead ffmpeg shows up as a failed write, not as a signal that ends us.
-    struct sigaction stop = {}, oldInt = {}, oldTerm = {}, oldPipe = {}, ignore = {};
-    stop.sa_handler = OnInterrupt;
-    sigemptyset(&stop.sa_mask);
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
     captureStopRequested = 0;
-    sigaction(SIGINT, &stop, &oldInt);
-    sigaction(SIGTERM, &stop, &oldTerm);
-    sigaction(SIGPIPE, &ignore, &oldPipe);
+    SystemCatchInterrupt(&captureStopRequested);
 
     StartReadBack(static_cast<size_t>(o.width) * o.height * 4);
     std::thread writer(WriterLoop);
@@ -532,9 +471,7 @@ int RunCapture(const DemoOptions& o) {
 
     bool failed = WriterFailed();
     if (captureKind == CaptureKind::Video && !FinishFfmpeg()) failed = true;
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-    sigaction(SIGPIPE, &oldPipe, nullptr);
+    SystemRestoreInterrupt();
 
     if (plan.musicFrame >= 0 && run.musicSeenAt >= 0 && run.musicSeenAt != plan.musicFrame)
         fprintf(stderr, "capture: warning: the music started in frame %lld, not %lld as planned\n",
@@ -547,13 +484,7 @@ int RunCapture(const DemoOptions& o) {
     fprintf(stderr, "capture: %s %lld frames (%.2f s at %g fps) to %s\n", run.stopped ? "interrupted; wrote" : "wrote",
             static_cast<long long>(run.written), seconds, o.fps, out.c_str());
     // Where the time went: whichever side is near the wall time is the bottleneck.
-    struct rusage own = {};
-    getrusage(RUSAGE_SELF, &own);
-    auto cpuSec = [](const struct rusage& u) {
-        return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-               static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-    };
     fprintf(stderr, "capture: %.1f s wall (%.2fx real time); CPU: renderer %.1f s, encoder %.1f s\n", elapsed,
-            elapsed > 0.0 ? seconds / elapsed : 0.0, cpuSec(own), cpuSec(encoderUsage));
+            elapsed > 0.0 ? seconds / elapsed : 0.0, SystemOwnCpuSeconds(), encoderCpuSec);
     return run.stopped ? kExitInterrupted : 0;
 }

@@ -3,6 +3,7 @@
 
 #include "app/offline.h"
 #include "app/options.h"
+#include "app/player.h"
 #include "app/shell.h"
 #include "platform/random.h"
 
@@ -19,13 +20,18 @@ int DemoMain(int argc, char** argv) {
     if (options.seedGiven) FixRandomSeed(options.seed);
 
     bool headless = IsHeadless(options);
-    int width = kWidth, height = kHeight;
+    int width = options.width, height = options.height;
+    // Any window or frame shape shows the picture at its own aspect, with black bars.
+    PlatformSetPictureAspect(kWidth, kHeight);
     if (headless) {
         platformHeadless = true;
         PlatformUseHeadlessDrivers();
         fullscreen = false;
-        width = options.width;
-        height = options.height;
+    } else if (!PlatformOpenDisplay()) {
+        fprintf(stderr,
+                "brimvale: no display to play on (DISPLAY and WAYLAND_DISPLAY unset or not answering); "
+                "use --capture, --shot, or ./play\n");
+        return kNoDisplayStatus;
     } else if (options.windowed) {
         fullscreen = false;
     } else if (options.forceFullscreen) {
@@ -35,6 +41,11 @@ int DemoMain(int argc, char** argv) {
     }
 
     // A refused window class ends quietly; no window or context at all is a real failure.
+    // Full screen shows the show's own mode in the desktop; --size shapes a window.
+    if (fullscreen) {
+        width = kWidth;
+        height = kHeight;
+    }
     if (!CreateDemoWindow(kTitle, width, height, kColourBits, fullscreen)) return windowCreationFailed ? 1 : 0;
 
     int code = 0;
@@ -47,7 +58,7 @@ int DemoMain(int argc, char** argv) {
     else if (options.bench)
         code = RunBench(options);
     else
-        RunMainLoop();
+        code = RunLive(options);
 
     DestroyDemoWindow();
     return code;

@@ -1,7 +1,7 @@
 // Offscreen frame driver and still shots.
 #include "app/offline.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
@@ -15,18 +15,36 @@ FrameStep OfflineStep(const DemoOptions& options) {
     return options.stepGiven ? FrameStep{options.stepMs, 1.0} : FrameStep{1000.0, 60.0};
 }
 
+// One offline frame at time t; previous is the time of the frame before it.
+static void RenderOfflineFrame(double t, double previous) {
+    frameMs = t - previous;
+    demoTimeMs = t;
+    RenderFrame();
+    // Nothing is presented offline: without a flush the driver would queue the whole run's
+    // commands and memory would grow with the demo time.
+    glFlush();
+}
+
 void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
     double previous = 0.0;
     for (int64_t i = 0;; ++i) {
         // Times come from the frame index, not a running sum, so long runs do not drift.
         double t = std::min(FrameTime(step, i), endMs);
-        frameMs = t - previous;
-        demoTimeMs = t;
-        RenderFrame();
+        RenderOfflineFrame(t, previous);
         previous = t;
         if (!onFrame(static_cast<int>(i), t, user)) return;
         HandleFrameKeys();
         if (t >= endMs) return;
+    }
+}
+
+double ReplayFrames(const FrameStep& step, double untilMs) {
+    double previous = 0.0;
+    for (int64_t i = 0;; ++i) {
+        double t = FrameTime(step, i);
+        if (t >= untilMs) return previous;
+        RenderOfflineFrame(t, previous);
+        previous = t;
     }
 }
 
@@ -62,10 +80,9 @@ static bool ShotFrame(int, double t, void* user) {
 }
 
 int RunShot(const DemoOptions& options) {
-    if (!(options.shotMs >= 0.0) || !std::isfinite(options.shotMs)) {
-        fprintf(stderr, "--shot: the time must be 0 or more\n");
-        return 2;
-    }
+    if (options.shotMs > kDemoEndMs)
+        fprintf(stderr, "--shot: %.0f ms is past the end of the show (%.0f ms); the frame is white\n", options.shotMs,
+                kDemoEndMs);
     ShotState state = {&options, false};
     RunOfflineFrames(OfflineStep(options), options.shotMs, ShotFrame, &state);
     if (!state.written) {

@@ -22,6 +22,10 @@ FrameStep OfflineStep(const DemoOptions& options);
 void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
                       void* user);
 
+// Renders the frames of an offline run that come before untilMs (not the one at untilMs) and
+// returns the time of the last one rendered (0 when none was).
+double ReplayFrames(const FrameStep& step, double untilMs);
+
 // Reads the picture area of the back buffer as RGBA rows, top row first.
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height);
 bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height);

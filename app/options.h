@@ -15,7 +15,8 @@ struct DemoOptions {
     std::string shotsDir;
     bool capture = false;         // --capture OUT
     std::string captureOut;
-    double fps = 60.0;            // --fps N
+    double fps = 60.0;            // --fps N (capture rate; live: a cap on the frame rate)
+    bool fpsGiven = false;
     double fromMs = 0.0;          // --from MS
     double toMs = -1.0;           // --to MS (negative: the whole show)
     bool bench = false;           // --bench
@@ -26,10 +27,18 @@ struct DemoOptions {
     bool stepGiven = false;
     bool seedGiven = false;       // --seed N
     uint32_t seed = 0;
+    bool loop = false;            // --loop: live play starts again at the end
+    bool sizeGiven = false;
 };
 
-// Parses argv; returns -1 to go on, or the exit code when the program should end now
-// (help shown, or an error already reported).
+// The exit status of every usage error (bad or misplaced option, unusable output path).
+constexpr int kUsageStatus = 2;
+// Live play with no display to play on.
+constexpr int kNoDisplayStatus = 3;
+
+// Parses argv and checks that every option applies to the chosen mode and that output paths
+// can be written; returns -1 to go on, or the exit code when the program should end now (help
+// shown, or a usage error already reported: kUsageStatus).
 int ParseOptions(int argc, char** argv, DemoOptions& options);
 
 // True for the offscreen modes (shot, shots, capture, benchmark).

@@ -2,14 +2,15 @@
 // demo clock, the lighting toggle and the free camera.
 #include "app/shell.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 
+#include "app/player.h"
 #include "app/startup.h"
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "render/material.h"
 #include "render/particles.h"
@@ -38,6 +39,7 @@ float camYaw = 0.0f;                           // Left/Right
 float camPitch = 0.0f;                         // Page Up/Page Down
 
 static bool quitRequested = false;  // the loop's quit flag
+static bool reachedEnd = false;     // the loop was left because the show had ended
 bool windowCreationFailed = false;  // no window or GL context could be made
 
 // ---- window ----
@@ -67,12 +69,17 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
         return 0;
     case WM_ACTIVATE:
         active = HiWord(wParam) == 0;
+        UpdateMusicHold();
         return 0;
     case WM_CLOSE:
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:
-        if (wParam < 256) keys[wParam] = 1;
+        if (wParam < 256) {
+            bool firstPress = keys[wParam] == 0;  // held keys repeat; the player acts once
+            keys[wParam] = 1;
+            if (firstPress) PlayerKey(static_cast<unsigned>(wParam));
+        }
         return 0;
     case WM_KEYUP:
         if (wParam < 256) keys[wParam] = 0;
@@ -107,15 +114,11 @@ bool CreateDemoWindow(const char* title, int width, int height, int bits, bool f
         PlatformUnregisterClass(kClassName);
         return false;
     }
-    if (fullscreen) {
-        // The desktop-sized window shows the picture in its centred area; later size
-        // messages follow the window if the desktop changes.
-        int areaW = 0, areaH = 0;
-        PlatformPictureSize(&areaW, &areaH);
-        ResizeViewport(areaW > 0 ? areaW : width, areaH > 0 ? areaH : height);
-    } else {
-        ResizeViewport(width, height);
-    }
+    // The picture area comes from the drawable (high-DPI screens have more pixels than the
+    // window has units) with bars where its shape differs; later size messages follow it.
+    int areaW = 0, areaH = 0;
+    PlatformPictureSize(&areaW, &areaH);
+    ResizeViewport(areaW > 0 ? areaW : width, areaH > 0 ? areaH : height);
     InitScene();
     return true;
 }
@@ -168,18 +171,27 @@ bool MainLoopIteration() {
         WindowProc(msg.message, msg.wParam, msg.lParam);
         return true;
     }
-    if (!active) {
-        // Minimised: wait for the next message instead of spinning; the clock stands still.
+    if (!active || paused) {
+        // Minimised or paused: wait for the next message instead of spinning; the clock stands
+        // still. Escape still ends a paused show.
+        if (active && keys[VK_ESCAPE]) return false;
         PlatformWaitMessage();
         return true;
     }
-    if (demoTimeMs > timelineBounds[kTimelineWindows - 1]) quitRequested = true;
+    if (demoTimeMs > timelineBounds[kTimelineWindows - 1]) {
+        quitRequested = true;
+        reachedEnd = true;
+    }
     if (keys[VK_ESCAPE]) {
         quitRequested = true;
+        reachedEnd = false;
     } else {
         uint32_t t0 = GetTickCount();
+        if (livePlayer) FollowMusic(demoTimeMs);
         RenderFrame();
+        if (overlayShown) DrawOverlay(demoTimeMs, frameMs);
         PlatformSwapBuffers();
+        if (livePlayer) PaceFrame();
         uint32_t t1 = GetTickCount();
         // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
         frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
@@ -189,11 +201,13 @@ bool MainLoopIteration() {
     return !quitRequested;
 }
 
-void RunMainLoop() {
-    demoTimeMs = 0.0;
+bool RunMainLoop(double startMs) {
+    demoTimeMs = startMs;
     quitRequested = false;
+    reachedEnd = false;
     while (MainLoopIteration()) {
     }
+    return reachedEnd;
 }
 
 void ResetDemoState() {
@@ -205,11 +219,13 @@ void ResetDemoState() {
     lightingKeyLatch = 0;
     camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
     quitRequested = false;
+    reachedEnd = false;
     SetTickSource(nullptr);
     PlatformDiscardMessages();
     fadeAlpha = 1.0f;
     meshSpin = 0.0f;
     musicStarted = false;
+    MusicStop();  // the track starts afresh with the title, as in a fresh run
     InitParticles();
     // The first scene lights its logo with whatever material and normal are current: at start-up
     // GL's own.

@@ -28,8 +28,9 @@ void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch);
 // ---- loop ----
 // One iteration of the main loop; returns false once the loop is to be left.
 bool MainLoopIteration();
-// Runs the loop until it is left (clock set to 0 first).
-void RunMainLoop();
+// Runs the loop until it is left, the clock starting at startMs (0 for the whole show). True
+// when it was left because the show had ended, not by Escape or a close.
+bool RunMainLoop(double startMs = 0.0);
 // The L key and camera keys, as processed after each frame.
 void HandleFrameKeys();
 

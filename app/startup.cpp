@@ -1,7 +1,7 @@
 // Scene start-up: fixed GL state, textures, display lists, particles, the light, glyphs, audio.
 #include "app/startup.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "geometry/figure.h"
 #include "geometry/mesh.h"

@@ -6,7 +6,7 @@
 //
 // Input: 4 bytes progress (float), 2 bytes x, 2 bytes y, 1 byte glyph set, 1 byte repeat count,
 // then the lines, separated by '\n'.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // the matrix as it found it. Depends on the part lists compiled by geometry/mesh.cpp.
 #include "geometry/figure.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // material recorded inside the list. Depends on OpenGL 1.1 and the MaterialRow layout.
 #include "geometry/mesh.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 unsigned meshListA = 0;       // 2176-triangle object, listing plate on top
 unsigned meshListB = 0;       // 980-triangle pulsing object

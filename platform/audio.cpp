@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,7 +13,8 @@
 
 // ---- constants ----
 static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
-static const int kMixerChunkSamples = 2048;
+static const int kMixerChunkSamples = 1024;  // 23 ms at 44.1 kHz: the position's step
+static const int kMixerRate = 44100;
 
 // ---- globals ----
 int audioStreamsOpened = 0;  // successful stream creations
@@ -21,6 +23,31 @@ int audioPlayRequests = 0;   // play calls that reached a stream
 static bool deviceOpen = false;      // mixer output device running
 static Mix_Music* music = nullptr;   // the one stream; handle 1 refers to it
 static bool silentStream = false;    // stream accepted without a device: plays nothing
+static bool musicPaused = false;     // held by the player (pause, minimised)
+static bool musicMuted = false;      // M key
+// Taken on the mixer's thread after each buffer is mixed: where the track stood and when.
+static std::atomic<double> mixedPositionMs{-1.0};
+static std::atomic<Uint64> mixedAt{0};
+static std::atomic<int> buffersSinceMove{0};  // buffers mixed since the last start, seek or resume
+static const int kSettleBuffers = 2;          // the first buffers after a move report unevenly
+
+static const double kBufferMs = 1000.0 * kMixerChunkSamples / kMixerRate;
+// The estimate keeps within a few ms of a steady track, but a start, seek or resume lands up to
+// a buffer late; the bound sits above that so a seek never calls for another.
+const double kMusicPositionBoundMs = 30.0;
+
+// Runs on the mixer's thread with the audio lock held, once a buffer has been mixed.
+static void AfterMix(void*, Uint8*, int) {
+    if (!music || !Mix_PlayingMusic() || Mix_PausedMusic()) return;
+    if (++buffersSinceMove <= kSettleBuffers) return;
+    mixedAt = SDL_GetPerformanceCounter();
+    mixedPositionMs = Mix_GetMusicPosition(music) * 1000.0;
+}
+
+static void ForgetPosition() {
+    mixedPositionMs = -1.0;
+    buffersSinceMove = 0;
+}
 
 uint32_t BASS_GetVersion() { return kAudioVersion; }
 
@@ -36,6 +63,7 @@ bool BASS_Init(int /*device*/, uint32_t frequency, uint32_t /*flags*/, void* /*w
         return false;
     }
     Mix_Init(MIX_INIT_MP3);
+    Mix_SetPostMix(AfterMix, nullptr);
     deviceOpen = true;
     return true;
 }
@@ -74,8 +102,51 @@ bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
     ++audioPlayRequests;
     if (!music) return silentStream;
     if (!restart && Mix_PlayingMusic()) return true;
+    ForgetPosition();
     return Mix_PlayMusic(music, 1) == 0;
 }
+
+void MusicStop() {
+    if (music) Mix_HaltMusic();
+    ForgetPosition();
+}
+
+void MusicPause(bool paused) {
+    musicPaused = paused;
+    if (!music || paused == (Mix_PausedMusic() != 0)) return;
+    if (paused) {
+        Mix_PauseMusic();  // the position taken last stays: it is where the track stands
+    } else {
+        Mix_ResumeMusic();
+        ForgetPosition();
+    }
+}
+
+double MusicPositionMs() {
+    if (!music || !Mix_PlayingMusic()) return -1.0;
+    double mixed = mixedPositionMs;
+    if (mixed < 0.0) return -1.0;  // just started, moved or resumed: not known until the next buffer
+    if (Mix_PausedMusic()) return mixed - kBufferMs;
+    // The buffer just mixed is heard next, so the ear is one buffer behind the decoder; the
+    // steady clock carries the position on between buffers (a stalled mixer is not followed far).
+    double since = static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
+                   static_cast<double>(SDL_GetPerformanceFrequency());
+    if (since > 2.0 * kBufferMs) since = 2.0 * kBufferMs;
+    return mixed - kBufferMs + since;
+}
+
+bool MusicSeek(double trackMs) {
+    if (!music) return false;
+    ForgetPosition();
+    return Mix_SetMusicPosition(trackMs / 1000.0) == 0;
+}
+
+void MusicMute(bool muted) {
+    musicMuted = muted;
+    if (deviceOpen) Mix_VolumeMusic(muted ? 0 : MIX_MAX_VOLUME);
+}
+
+bool MusicMuted() { return musicMuted; }
 
 bool DecodeAudioFile(const char* path, std::vector<int16_t>& samples, int& channels, int& rate) {
     samples.clear();

@@ -12,6 +12,21 @@ HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset
                               uint32_t flags);  // 0 on failure
 bool BASS_ChannelPlay(HSTREAM handle, bool restart);
 
+// ---- player controls over the one stream ----
+// Stops the stream; the next play starts it from the beginning.
+void MusicStop();
+// Pauses or resumes the stream where it stands.
+void MusicPause(bool paused);
+// Position in the track in ms, as heard from the mixer, or -1 when nothing plays (or, just
+// after a start, seek or resume, until the next buffer is mixed). Taken as each buffer is mixed
+// and carried on by the steady clock between buffers, it is good to kMusicPositionBoundMs.
+double MusicPositionMs();
+bool MusicSeek(double trackMs);
+void MusicMute(bool muted);
+bool MusicMuted();
+// How far MusicPositionMs may stray from the true position.
+extern const double kMusicPositionBoundMs;
+
 // For tests: how often a stream was opened and played.
 extern int audioStreamsOpened;
 extern int audioPlayRequests;

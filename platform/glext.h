@@ -1,7 +1,7 @@
 // Entry points beyond OpenGL 1.1 (pixel-buffer objects for frame read-back), looked up at run
 // time from the current context. Depends on: the platform's GL context being current.
 #pragma once
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <GL/glext.h>
 
 // ---- buffer objects (GL 1.5 / ARB_vertex_buffer_object, used with ARB_pixel_buffer_object) ----

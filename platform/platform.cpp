@@ -1,6 +1,7 @@
 // Platform layer over SDL2: window and GL context, presentation, window messages, message boxes,
 // the tick count and data-file lookup. The rest of the program sees only platform.h.
 #include "platform/platform.h"
+#include "platform/system.h"
 
 #include <SDL.h>
 #include <time.h>
@@ -11,10 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <string>
+#include <vector>
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // ---- constants ----
 static const int kDepthBits = 16;
@@ -27,9 +30,9 @@ static SDL_Window* window = nullptr;        // the one window
 static SDL_GLContext context = nullptr;     // its GL context
 static bool classRegistered = false;        // stands in for the window class
 static bool videoStarted = false;           // SDL video subsystem initialised by us
-static bool letterbox = false;              // full screen: picture area with bars
-static int pictureWidth = 0;                // requested picture size (full-screen aspect)
+static int pictureWidth = 0;                // picture aspect (0: the whole drawable)
 static int pictureHeight = 0;
+static bool cursorShown = true;             // wanted cursor state, applied once video runs
 static int pictureX = 0;                    // picture origin inside the drawable
 static int pictureY = 0;
 static std::deque<WindowMessage> pendingMessages;  // posted messages, handled before SDL events
@@ -78,7 +81,7 @@ static bool CanShowBoxes() {
     if (platformHeadless) return false;
     const char* driver = getenv("SDL_VIDEODRIVER");
     if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) return false;
-    return getenv("DISPLAY") != nullptr || getenv("WAYLAND_DISPLAY") != nullptr;
+    return SystemHasDisplay();
 }
 
 int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
@@ -115,9 +118,14 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
     return pressed;
 }
 
+// Where the system has no offscreen driver, the usual one draws into a hidden window instead.
+static void UseOffscreenVideo() {
+    if (const char* video = SystemOffscreenVideoDriver()) SystemSetEnv("SDL_VIDEODRIVER", video, false);
+}
+
 void PlatformUseHeadlessDrivers() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);  // nothing is heard offscreen; the mixer still runs
+    UseOffscreenVideo();
+    SystemSetEnv("SDL_AUDIODRIVER", "dummy", false);  // nothing is heard offscreen; the mixer still runs
 }
 
 // ---- time ----
@@ -145,23 +153,77 @@ bool PlatformUnregisterClass(const char* className) {
     return true;
 }
 
-void PlatformChangeDisplayMode(int width, int height, int /*bits*/) {
-    // No real mode switch: the full-screen window keeps the desktop mode and shows the picture
-    // in the centred area of this aspect, so nothing is left to restore after a crash.
-    letterbox = true;
+void PlatformSetPictureAspect(int width, int height) {
     pictureWidth = width;
     pictureHeight = height;
 }
 
-void PlatformRestoreDisplayMode() { letterbox = false; }
+void PlatformChangeDisplayMode(int width, int height, int /*bits*/) {
+    // No real mode switch: the full-screen window keeps the desktop mode and shows the picture
+    // in the centred area of this aspect, so nothing is left to restore after a crash.
+    PlatformSetPictureAspect(width, height);
+}
+
+void PlatformRestoreDisplayMode() {}
 
 void PlatformShowCursor(bool show) {
+    // Asked before the video subsystem runs (full screen hides it before the window exists),
+    // the wish is kept and applied when the window is made.
+    cursorShown = show;
     if (videoStarted) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool PlatformCursorShown() { return videoStarted ? SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE : cursorShown; }
+
+static bool StartVideo(bool quiet) {
+    if (videoStarted) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        if (!quiet) fprintf(stderr, "video: %s\n", SDL_GetError());
+        return false;
+    }
+    videoStarted = true;
+    Uint32 wake = SDL_RegisterEvents(1);
+    if (wake != static_cast<Uint32>(-1)) wakeEventType = wake;
+    return true;
+}
+
+static bool IsHeadlessDriver(const char* name) {
+    return name && (strcmp(name, "offscreen") == 0 || strcmp(name, "dummy") == 0);
+}
+
+bool PlatformOpenDisplay() {
+    // SDL would fall back to drawing into nothing when no display answers; a live run must not.
+    // Only an explicit request for a headless driver is honoured.
+    const char* requested = getenv("SDL_VIDEODRIVER");
+    bool explicitHeadless = IsHeadlessDriver(requested);
+#if defined(__unix__) && !defined(__APPLE__)
+    if (!requested) {
+        bool x11 = getenv("DISPLAY") != nullptr;
+        bool wayland = getenv("WAYLAND_DISPLAY") != nullptr;
+        if (!x11 && !wayland) return false;
+        // Only the display servers the environment names are tried: a dead one is a quick, clear no.
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland ? (x11 ? "wayland,x11" : "wayland") : "x11");
+    }
+#endif
+    if (!StartVideo(true)) return false;
+    if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !explicitHeadless) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        videoStarted = false;
+        return false;
+    }
+    return true;
+}
+
+int PlatformRefreshRate() {
+    SDL_DisplayMode mode = {};
+    int display = window ? SDL_GetWindowDisplayIndex(window) : 0;
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+    return mode.refresh_rate;
 }
 
 // Largest centred area of the requested aspect inside the drawable; the whole drawable otherwise.
 static void UpdatePictureArea(int drawableW, int drawableH, int* areaW, int* areaH) {
-    if (!letterbox || pictureWidth <= 0 || pictureHeight <= 0) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || drawableW <= 0 || drawableH <= 0) {
         pictureX = pictureY = 0;
         *areaW = drawableW;
         *areaH = drawableH;
@@ -183,7 +245,7 @@ static void UpdatePictureArea(int drawableW, int drawableH, int* areaW, int* are
 }
 
 static void ClearBars() {
-    if (!letterbox || (pictureX == 0 && pictureY == 0)) return;
+    if (pictureX == 0 && pictureY == 0) return;
     GLfloat saved[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
     glDisable(GL_SCISSOR_TEST);
@@ -194,16 +256,8 @@ static void ClearBars() {
 }
 
 bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
-    if (platformHeadless && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!videoStarted) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-            fprintf(stderr, "video: %s\n", SDL_GetError());
-            return false;
-        }
-        videoStarted = true;
-        Uint32 wake = SDL_RegisterEvents(1);
-        if (wake != static_cast<Uint32>(-1)) wakeEventType = wake;
-    }
+    if (platformHeadless) UseOffscreenVideo();
+    if (!StartVideo(false)) return false;
     int channel = bits >= 32 ? 8 : 5;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
@@ -217,12 +271,16 @@ bool PlatformCreateWindow(const char* title, int width, int height, int bits, bo
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
 
-    Uint32 flags = SDL_WINDOW_OPENGL;
+    // High-DPI screens draw at the drawable's own pixel size; the picture area follows it.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
     if (fullscreenFlag)
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     else
         flags |= SDL_WINDOW_RESIZABLE;
-    if (!platformHeadless) flags |= SDL_WINDOW_SHOWN;
+    if (!platformHeadless)
+        flags |= SDL_WINDOW_SHOWN;
+    else if (!SystemOffscreenVideoDriver())
+        flags |= SDL_WINDOW_HIDDEN;
     window = SDL_CreateWindow(title, 0, 0, width, height, flags);
     if (!window) {
         fprintf(stderr, "window: %s\n", SDL_GetError());
@@ -248,8 +306,12 @@ bool PlatformCreateWindow(const char* title, int width, int height, int bits, bo
         SDL_GL_SetSwapInterval(1);  // adaptive vsync unavailable: plain vsync
     }
     SDL_DisableScreenSaver();
+    SDL_ShowCursor(cursorShown ? SDL_ENABLE : SDL_DISABLE);
+    if (!platformHeadless) SDL_RaiseWindow(window);  // in front and with the keyboard focus
     return true;
 }
+
+bool PlatformHasFocus() { return window && SDL_GetKeyboardFocus() == window; }
 
 bool PlatformReleaseCurrent() {
     if (!window) return false;
@@ -460,17 +522,27 @@ bool PlatformInjectEvent(PlatformEvent event, int a, int b) {
 
 // ---- files ----
 void PlatformSetProgramPath(const char* argv0) {
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    std::string path;
-    if (n > 0) {
-        buffer[n] = '\0';
-        path = buffer;
-    } else if (argv0) {
-        path = argv0;
+    // The executable's own folder, wherever it was started from (a launcher, another folder).
+    char* base = SDL_GetBasePath();
+    if (base) {
+        programDir = base;
+        SDL_free(base);
+        return;
     }
+    std::string path = argv0 ? argv0 : "";
     size_t slash = path.find_last_of('/');
     programDir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Where a data path is looked for, in order: under the current directory (the program's own
+// habit), beside the executable (the build tree), and the installed share folder next to it.
+static std::vector<std::string> DataCandidates(const std::string& local) {
+    std::vector<std::string> places = {local};
+    if (!programDir.empty() && !local.empty() && local[0] != '/') {
+        places.push_back(programDir + local);
+        places.push_back(programDir + "../share/brimvale/" + local);
+    }
+    return places;
 }
 
 const char* ResolveDataPath(const char* path) {
@@ -480,13 +552,17 @@ const char* ResolveDataPath(const char* path) {
     std::string local(path);
     for (char& c : local)
         if (c == '\\') c = '/';
-    if (access(local.c_str(), F_OK) == 0) {
-        resolved = local;
-    } else if (!programDir.empty() && local[0] != '/') {
-        // Started from elsewhere: the data folder beside the executable is what users expect.
-        std::string beside = programDir + local;
-        if (access(beside.c_str(), F_OK) == 0) resolved = beside;
+    std::vector<std::string> places = DataCandidates(local);
+    for (const std::string& place : places) {
+        if (access(place.c_str(), F_OK) == 0) {
+            resolved = place;
+            return resolved.c_str();
+        }
     }
+    std::string list;
+    for (const std::string& place : places)
+        list += (list.empty() ? "" : ", ") + std::filesystem::path(place).lexically_normal().string();
+    fprintf(stderr, "data: %s not found (looked in %s)\n", local.c_str(), list.c_str());
     return resolved.c_str();
 }
 

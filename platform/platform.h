@@ -36,7 +36,19 @@ bool PlatformUnregisterClass(const char* className);
 // the largest centred area of that aspect, with black bars; no real mode switch happens.
 void PlatformChangeDisplayMode(int width, int height, int bits);
 void PlatformRestoreDisplayMode();
+// Hides or shows the mouse cursor; asked before the window exists, it takes effect with it.
 void PlatformShowCursor(bool show);
+bool PlatformCursorShown();
+// The picture keeps this aspect in any drawable, centred with black bars (letterbox); without
+// it the picture is the whole drawable.
+void PlatformSetPictureAspect(int width, int height);
+// Live play: true once a real display answers. Never falls back to a headless driver unless
+// SDL_VIDEODRIVER asks for one by name.
+bool PlatformOpenDisplay();
+// Refresh rate of the window's display in Hz, 0 when unknown.
+int PlatformRefreshRate();
+// True while the window has the keyboard focus.
+bool PlatformHasFocus();
 // Window with the given client size (windowed) at the top-left, with a double-buffered
 // compatibility GL context of `bits` colour and 16 depth bits made current. False on failure.
 bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreen);
@@ -70,7 +82,12 @@ enum : unsigned {
     VK_UP = 38,
     VK_RIGHT = 39,
     VK_DOWN = 40,
+    // The player's own keys, which the show does not use.
+    VK_SPACE = 32,
+    VK_HOME = 36,
+    VK_F1 = 112,
 };
+enum : unsigned { kKeyM = 77 };  // letters are their upper-case codes
 
 struct WindowMessage {
     unsigned message;
@@ -103,8 +120,9 @@ enum class PlatformEvent { Minimise, Restore, Maximise, Resize, Close, KeyDown, 
 bool PlatformInjectEvent(PlatformEvent event, int a = 0, int b = 0);
 
 // ---- files ----
-// Opens a data path written with backslashes ("data\\x.tga" opens data/x.tga). When the current
-// directory has no such file, the folder of the executable is tried as well.
+// Opens a data path written with backslashes ("data\\x.tga" opens data/x.tga). It is looked for
+// under the current directory, then beside the executable, then in ../share/brimvale/ beside
+// it (an installed tree); a file found nowhere is reported on stderr with the places tried.
 FILE* OpenDataFile(const char* path, const char* mode);
 // The path OpenDataFile would open, or an empty string if none exists.
 const char* ResolveDataPath(const char* path);

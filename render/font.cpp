@@ -2,7 +2,7 @@
 // through them in a fixed 640 x 480 overlay (y down). Depends on fontTex (app/startup.h), GL 1.1.
 #include "render/font.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Material palette: row 0 white with the fade alpha, row 1 blue-grey. Depends on GL 1.1.
 #include "render/material.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // ---- globals ----
 MaterialRow materialPalette[2] = {

@@ -2,7 +2,7 @@
 // whole show. Depends on the demo generator, frameMs (app/shell.h), ringTex, palette row 0, GL 1.1.
 #include "render/particles.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "app/startup.h"

@@ -2,7 +2,7 @@
 // Depends on OpenDataFile (platform) for paths written with backslashes, and on GL 1.1.
 #include "render/texture.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Character act: the character still, flipped, nodding and striding in front of the rings, with
 // meshListA joining it in its own frame, then the view closing in on meshListA alone. All motion
 // follows the window's progress r. Depends on the pose routines, meshListA, SineSign, Frac.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "geometry/figure.h"

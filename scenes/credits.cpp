@@ -1,7 +1,7 @@
 // Typed credits, 94-110 s: the still character makes one slow turn over the particles while the
 // credit lines are typed out from (128, 128) of the text overlay.
 // Depends on the particle idioms, the typed text block, the palette and the character's poses.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "geometry/figure.h"

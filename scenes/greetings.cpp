@@ -2,7 +2,7 @@
 // once and recedes while the greetings line scrolls along the top edge; the last 2.8 s fade to
 // black. After 124 s the timeline draws nothing and the frame is the prologue's white.
 // Depends on the particle idioms, the fade-out overlay, the text printer and the poses.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "geometry/figure.h"

@@ -2,7 +2,7 @@
 // Depends on the particle field, the material palette (fadeAlpha) and PrintText; GL 1.1.
 #include "scenes/idioms.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // the shared idioms (typed text block through PrintText).
 #include "scenes/listing.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "geometry/mesh.h"

@@ -1,6 +1,6 @@
 // Opening: the group logo in silence, then the music starts and the title fades in over the rings.
 // Depends on the logo textures and StartMusicOnce (app/startup.h), the palette, the shared idioms.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "app/startup.h"

@@ -1,7 +1,7 @@
 // Pulsing mesh: meshListB spinning and pulsing, then jumping between four places, then rocking.
 // All motion follows the absolute clock t = demoTimeMs, so its phase is that of the whole run.
 // Depends on meshListB (geometry/mesh.h), SineSign, the shared idioms.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // meshListA (twice, the second time while the mesh comes closer and the picture fades to black),
 // then shakes on black while it turns and moves away.
 // Depends on the particle idioms, the character's poses and meshListA.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "geometry/figure.h"

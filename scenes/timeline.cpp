@@ -1,7 +1,7 @@
 // Frame renderer and timeline: the white prologue and the one scene whose window holds the clock.
 #include "scenes/timeline.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 // flies away from 83 s while the picture fades to black.
 // Depends on the texture slots, the palette (fadeAlpha), tunnelTubeList, the character's poses
 // and the fade-out overlay.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // still character turns while the background brightens to white; in the last 40 ms the particle
 // field is sent back below the view so that it rises through the credits.
 // Depends on the character's poses and the particle field.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include "app/shell.h"
 #include "geometry/figure.h"

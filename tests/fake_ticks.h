@@ -1,7 +1,7 @@
 // The main loop under test: a tick count driven by the test, so that the demo clock's arithmetic
 // is exact, and a fixture that starts every test from the loop's fresh state (ResetDemoState).
 #pragma once
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // GL feedback capture for tests: every primitive a drawing call produces, in drawing order, with
 // its window-space vertices, colour and texture coordinates, without rasterising anything.
 #pragma once
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <array>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The character's poses on a real GL context: where each part lands, read back with GL feedback
 // and fitted to an affine map per part, so positions and angles are exact to float precision.
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <array>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The compiled mesh lists on a real GL context: materials inside the lists, the emitted
 // vertices, and the tube's single line strip (read back with GL feedback).
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 #include <map>

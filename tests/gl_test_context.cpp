@@ -1,6 +1,6 @@
 #include "tests/gl_test_context.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cstdlib>
 

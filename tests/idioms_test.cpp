@@ -1,6 +1,6 @@
 // Shared scene idioms: the typed-text slicing without a context, then the fade-out overlay and the
 // particle backdrop on a real one.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -14,6 +14,7 @@
 struct ShowResult {
     int status = -1;
     std::vector<std::string> boxes;    // "caption: text" lines of the program's own messages
+    std::vector<std::string> notFound;  // "data: ... not found (looked in ...)" lines
     std::vector<std::string> unknown;  // anything else that is not a known library note
     bool white = false;                // the last frame, past the end of the show
 };
@@ -32,17 +33,32 @@ inline bool IsBox(const std::string& line) {
     return line == ": " || line == ": SHIT!" || line.rfind("Shit!: ", 0) == 0 || line.rfind("Error: ", 0) == 0;
 }
 
-// Notes that are not boxes: our own note on a missing audio device, and the MP3 decoder's
+// Notes that are not boxes: our own notes on a missing audio device and on the shot past the
+// show's end that RunShow asks for, and the MP3 decoder's
 // notes and complaints about a broken stream.
 inline bool IsKnownNote(const std::string& line) {
-    return line.rfind("audio: ", 0) == 0 || line.rfind("[src/libmpg123/", 0) == 0 ||
+    return line.rfind("audio: ", 0) == 0 || line.rfind("--shot: 124100 ms is past the end", 0) == 0 ||
+           line.rfind("[src/libmpg123/", 0) == 0 ||
            line.rfind("Warning: Xing stream size", 0) == 0 || line.rfind("Note: ", 0) == 0;
+}
+
+// A copy of the program in a scratch folder with no data beside it or installed near it, so
+// that the build tree's own data cannot hide a missing or broken file.
+inline std::string ScratchBinary() {
+    namespace fs = std::filesystem;
+    static std::string copy;
+    if (!copy.empty()) return copy;
+    fs::path bin = fs::path(testing::TempDir()) / ("brimvale_scratch_" + std::to_string(getpid())) / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(BRIMVALE_BINARY, bin / "brimvale", fs::copy_options::overwrite_existing);
+    copy = (bin / "brimvale").string();
+    return copy;
 }
 
 // Runs `binary` headless from `cwd` over the whole show with `env` ("NAME=value ...") prepended.
 // A tiny picture and a coarse step keep it quick; every window is still visited.
 inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& env = "",
-                          const std::string& binary = BRIMVALE_BINARY) {
+                          const std::string& binary = ScratchBinary()) {
     namespace fs = std::filesystem;
     fs::path shot = fs::path(testing::TempDir()) / ("brimvale_show_end_" + std::to_string(getpid()) + ".png");
     fs::remove(shot);
@@ -57,6 +73,8 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
         if (!line.empty() && line.back() == '\n') line.pop_back();
         if (IsBox(line))
             run.boxes.push_back(line);
+        else if (line.rfind("data: ", 0) == 0)
+            run.notFound.push_back(line);
         else if (!IsKnownNote(line))
             run.unknown.push_back(line);
     }

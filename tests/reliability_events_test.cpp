@@ -1,7 +1,6 @@
 // Window and key events as the user makes them: real SDL events put into SDL's queue through the
 // platform hook, translated by PlatformPeekMessage and handled by the main loop, with the tick
 // count driven by the test.
-#include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <time.h>
@@ -12,6 +11,7 @@
 
 #include "app/shell.h"
 #include "app/startup.h"
+#include "platform/gl.h"
 #include "platform/platform.h"
 #include "tests/fake_ticks.h"
 #include "tests/gl_test_context.h"

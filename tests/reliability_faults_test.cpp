@@ -191,7 +191,7 @@ TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
     fs::remove_all(dir);
 }
 
-TEST(ReliabilityDataFolder, FoundBesideTheProgramWhenTheCurrentDirectoryHasNone) {
+TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndNamedWhenMissing) {
     fs::path root = FreshDir("beside");
     fs::path app = root / "app";
     fs::path elsewhere = root / "elsewhere";
@@ -201,9 +201,26 @@ TEST(ReliabilityDataFolder, FoundBesideTheProgramWhenTheCurrentDirectoryHasNone)
     fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", app / "data");
     const std::string binary = (app / "brimvale").string();
 
+    // The build tree's own program, started from its folder and from elsewhere.
+    for (const fs::path& cwd : {fs::path(BRIMVALE_BINARY).parent_path(), elsewhere}) {
+        ShowResult build = RunShow(cwd, "", BRIMVALE_BINARY);
+        ExpectCompleted(build);
+        EXPECT_TRUE(build.boxes.empty() && build.notFound.empty()) << cwd;
+    }
+
     ShowResult beside = RunShow(elsewhere, "", binary);
     ExpectCompleted(beside);
     EXPECT_TRUE(beside.boxes.empty()) << beside.boxes.front();
+
+    // An installed tree: bin/brimvale with its data in share/brimvale/data.
+    fs::path prefix = root / "prefix";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share" / "brimvale");
+    fs::copy_file(BRIMVALE_BINARY, prefix / "bin" / "brimvale");
+    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", prefix / "share" / "brimvale" / "data");
+    ShowResult installed = RunShow(elsewhere, "", (prefix / "bin" / "brimvale").string());
+    ExpectCompleted(installed);
+    EXPECT_TRUE(installed.boxes.empty() && installed.notFound.empty());
 
     // A data folder in the current directory comes first, file by file: here its font is broken
     // and the one beside the program is not looked at for it.
@@ -214,7 +231,8 @@ TEST(ReliabilityDataFolder, FoundBesideTheProgramWhenTheCurrentDirectoryHasNone)
     ExpectCompleted(local);
     EXPECT_EQ(local.boxes, std::vector<std::string>{kImageBox});
 
-    // Neither place has it: every file is reported and the show still ends.
+    // Neither place has it: every file is reported, with the places looked in, and the show
+    // still ends.
     fs::remove_all(app / "data");
     fs::remove_all(elsewhere / "data");
     ShowResult none = RunShow(elsewhere, "", binary);
@@ -222,5 +240,9 @@ TEST(ReliabilityDataFolder, FoundBesideTheProgramWhenTheCurrentDirectoryHasNone)
     std::vector<std::string> all = ImageBoxes(std::vector<bool>(kImageCount, true));
     all.push_back(kMusicBox);
     EXPECT_EQ(none.boxes, all);
+    ASSERT_EQ(none.notFound.size(), all.size());
+    EXPECT_EQ(none.notFound.back(), "data: data/brimvale.mp3 not found (looked in data/brimvale.mp3, " +
+                                        (app / "data" / "brimvale.mp3").string() + ", " +
+                                        (root / "share" / "brimvale" / "data" / "brimvale.mp3").string() + ")");
     fs::remove_all(root);
 }

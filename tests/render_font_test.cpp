@@ -1,6 +1,6 @@
 // Bitmap font on a real context: glyph quads in the 640 x 480 overlay (exact, via feedback),
 // the pen, the state left behind, and codes outside the sheet.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,6 @@
 // Material palette on a real context: row 0 lights everything white with alpha fadeAlpha, the
 // fade value lives in the palette, and values reach GL unchanged.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 
 #include "render/material.h"

@@ -1,6 +1,5 @@
 // Particle field: seeding and draw order, the rise, tremble and respawn rule, and the drawn quads.
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,5 @@
 // TGA loader: header checks and byte order without a context, then the GL upload on a real one.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 

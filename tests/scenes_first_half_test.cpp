@@ -1,6 +1,6 @@
 // The scenes of the first 52 s on a real context: fades read back as pixels, placements compared in
 // feedback mode against transforms built by hand, the typed listing read back glyph by glyph.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -2,8 +2,7 @@
 // phases, the particle re-seed, the typed credits, the greetings scroll, the end of the show and
 // the state every scene leaves. Exact geometry comes from GL feedback mode.
 #include <gtest/gtest.h>
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 // Main loop, window procedure, keys and camera on a real offscreen GL context, with the tick
 // count driven by the test so that clock arithmetic is exact.
-#include <GL/gl.h>
+#include "platform/gl.h"
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // Start-up: the message sequence for missing and broken files, the show running on regardless,
 // and the soundtrack opened once and started with the first frame of the title window.
 #include <gtest/gtest.h>
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,8 +1,7 @@
 // brimvale_render_models: draws every embedded mesh and every character pose offscreen under
 // the show's light and writes one PNG each, for looking at the models.
 //   SDL_VIDEODRIVER=offscreen brimvale_render_models <repo>/docs/models
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 
 #include <cstdlib>
 #include <functional>

@@ -1,0 +1,194 @@
+// Live player: music that follows the demo clock, frame pacing, pause, camera reset, overlay,
+// mute, a late start and looping. Depends on the shell's clock and loop, the offline frame
+// driver (for the late start), the timeline, the font and the platform's audio controls.
+#include "app/player.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "app/offline.h"
+#include "app/shell.h"
+#include "app/startup.h"
+#include "platform/audio.h"
+#include "platform/gl.h"
+#include "platform/platform.h"
+#include "render/font.h"
+#include "scenes/timeline.h"
+
+// ---- constants ----
+static const double kDefaultRefreshHz = 60.0;
+static const double kUnpacedShare = 0.5;  // frames this much shorter than the period are unpaced
+static const double kPacedShare = 0.8;    // frames this long are paced by the display itself
+static const int kFramesToDecide = 8;     // consecutive frames before pacing changes
+static const int kOverlayFrames = 30;     // frames averaged for the overlay's rate
+
+// ---- globals ----
+bool livePlayer = false;     // live play: the music and pacing follow the loop
+bool paused = false;         // Space
+bool overlayShown = false;   // F1
+double paceFpsCap = 0.0;     // --fps in live play
+bool pacingActive = false;   // the loop waits out the frame period itself
+int musicRepositions = 0;    // track moved to the demo time after its start
+double musicDriftMs = 0.0;   // track position less demo time, last frame
+
+using Clock = std::chrono::steady_clock;
+static Clock::time_point lastPresent;  // end of the previous paced frame
+static bool havePresent = false;
+static int fastFrames = 0;             // consecutive frames far shorter than the period
+static int slowFrames = 0;             // consecutive frames of about the period or longer
+static double recentFrameMs[kOverlayFrames] = {};
+static int recentCount = 0;
+
+// ---- keys ----
+void UpdateMusicHold() { MusicPause(paused || !active); }
+
+void PlayerKey(unsigned vk) {
+    switch (vk) {
+    case VK_SPACE:
+        paused = !paused;
+        UpdateMusicHold();
+        havePresent = false;  // the pause is not a slow frame
+        break;
+    case VK_HOME:
+        camX = camY = camZ = 0.0f;
+        camRoll = camYaw = camPitch = 0.0f;
+        break;
+    case VK_F1:
+        overlayShown = !overlayShown;
+        break;
+    case kKeyM:
+        MusicMute(!MusicMuted());
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- music ----
+void FollowMusic(double timeMs) {
+    double startMs = WindowStart(2);
+    if (timeMs < startMs) return;
+    double trackMs = timeMs - startMs;
+    if (!musicStarted) {
+        StartMusicOnce();
+        // A late start (a stall, --from, a second time round) enters the track where the
+        // picture is.
+        if (trackMs > kMusicPositionBoundMs) MusicSeek(trackMs);
+        UpdateMusicHold();
+        return;
+    }
+    double heard = MusicPositionMs();
+    if (heard < 0.0) return;  // silent run, or the track has ended
+    musicDriftMs = heard - trackMs;
+    if (std::fabs(musicDriftMs) > kMusicPositionBoundMs) {
+        MusicSeek(trackMs);
+        ++musicRepositions;
+    }
+}
+
+// ---- pacing ----
+void PaceFrame() {
+    Clock::time_point now = Clock::now();
+    if (!havePresent) {
+        lastPresent = now;
+        havePresent = true;
+        return;
+    }
+    double refresh = PlatformRefreshRate();
+    double periodMs = 1000.0 / (paceFpsCap > 0.0 ? paceFpsCap : (refresh > 0.0 ? refresh : kDefaultRefreshHz));
+    double naturalMs = std::chrono::duration<double, std::milli>(now - lastPresent).count();
+    if (naturalMs < kUnpacedShare * periodMs) {
+        slowFrames = 0;
+        if (++fastFrames >= kFramesToDecide) pacingActive = true;
+    } else if (naturalMs >= kPacedShare * periodMs) {
+        fastFrames = 0;
+        if (++slowFrames >= kFramesToDecide) pacingActive = false;
+    }
+    if (pacingActive || paceFpsCap > 0.0) {
+        auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(periodMs));
+        Clock::time_point due = lastPresent + period;
+        // Far behind (a stall): start afresh rather than rush frames out to catch up.
+        if (due + period < now) due = now;
+        std::this_thread::sleep_until(due);
+        lastPresent = due;
+    } else {
+        lastPresent = now;
+    }
+}
+
+// ---- overlay ----
+void DrawOverlay(double timeMs, double lastFrameMs) {
+    recentFrameMs[recentCount % kOverlayFrames] = lastFrameMs;
+    ++recentCount;
+    int n = recentCount < kOverlayFrames ? recentCount : kOverlayFrames;
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += recentFrameMs[i];
+    double fps = sum > 0.0 ? 1000.0 * n / sum : 0.0;
+
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_FOG);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    // A dark band behind the text keeps it readable on the show's white.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, 640.0, 480.0, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.7f);
+    glRectf(4.0f, 4.0f, 372.0f, 26.0f);
+    glColor4f(1.0f, 1.0f, 0.4f, 1.0f);
+    PrintText(8.0f, 8, 0, "%9.1f ms  window %2d  %5.1f fps  %5.1f ms%s", timeMs, TimelineWindow(timeMs), fps,
+              lastFrameMs, paused ? "  paused" : "");
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+// ---- late start and loop ----
+void ReplayTo(double fromMs, const DemoOptions& options) {
+    // One pixel of picture: the frames' carried state (particles, spins, re-seeds, fades) moves
+    // exactly as in an offline run while hardly anything is drawn.
+    GLint viewport[4] = {};
+    GLint scissor[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_SCISSOR_BOX, scissor);
+    GLboolean scissorOn = glIsEnabled(GL_SCISSOR_TEST);
+    glViewport(viewport[0], viewport[1], 1, 1);
+    glScissor(viewport[0], viewport[1], 1, 1);
+    glEnable(GL_SCISSOR_TEST);
+    bool heldMusic = !musicStarted;
+    musicStarted = true;  // the title scene must not start the track during the replay
+    double previous = ReplayFrames(OfflineStep(options), fromMs);
+    if (heldMusic) musicStarted = false;
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
+    if (!scissorOn) glDisable(GL_SCISSOR_TEST);
+    frameMs = fromMs - previous;
+}
+
+int RunLive(const DemoOptions& options) {
+    livePlayer = true;
+    paceFpsCap = options.fpsGiven ? options.fps : 0.0;
+    double startMs = options.fromMs;
+    for (;;) {
+        if (startMs > 0.0) ReplayTo(startMs, options);
+        if (!RunMainLoop(startMs) || !options.loop) break;
+        // The show ran to its end: start again from nothing, as a fresh run would.
+        ResetDemoState();
+        startMs = 0.0;
+    }
+    livePlayer = false;
+    return 0;
+}

@@ -1,0 +1,151 @@
+// The real program as a user meets it: no display, bad options, a shot past the end, and the
+// memory of offline runs, whatever the demo time.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/program_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string err;  // stderr (stdout is dropped)
+};
+
+Outcome RunProgramLine(const std::string& envAndArgs, const std::string& cwd = testing::TempDir()) {
+    std::string cmd = "cd '" + cwd + "' && env " + envAndArgs + " 2>&1 >/dev/null";
+    Outcome o;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return o;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p)) o.err += buffer;
+    int status = pclose(p);
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return o;
+}
+
+const std::string kProgram = std::string("'") + BRIMVALE_BINARY + "'";
+
+// Peak resident memory of one run of the program, in kB.
+long PeakKb(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        std::string program = BRIMVALE_BINARY;
+        argv.push_back(program.data());
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        freopen("/dev/null", "w", stderr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+TEST(NoDisplay, LivePlayWithoutADisplayExitsAtOnceWithItsOwnStatusAndSaysWhatToDo) {
+    // Neither variable set, and a variable naming a display that does not answer.
+    for (const char* env : {"-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER",
+                            "-u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:97"}) {
+        SCOPED_TRACE(env);
+        Outcome o = RunProgramLine(std::string(env) + " " + kProgram + " --windowed");
+        EXPECT_EQ(o.status, 3);
+        EXPECT_EQ(o.err,
+                  "brimvale: no display to play on (DISPLAY and WAYLAND_DISPLAY unset or not answering); use "
+                  "--capture, --shot, or ./play\n");
+    }
+    // The question is not asked into nothing either.
+    Outcome asked = RunProgramLine("-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + kProgram);
+    EXPECT_EQ(asked.status, 3);
+    EXPECT_EQ(asked.err.find("Fullscreen?"), std::string::npos);
+}
+
+TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
+    fs::path dir = FreshDir("usage");
+    const std::string out = (dir / "out").string();
+    const char* const cases[] = {
+        "--bogus",                                   // unknown
+        "--fps 0",                                   // out of range
+        "--fps",                                     // value missing
+        "--shot abc OUT.png",                        // not a time
+        "--shot -5 OUT.png",                         // negative
+        "--size 10x10 --shot 0 OUT.png",             // too small
+        "--size big --bench",                        // not WxH
+        "--windowed --fullscreen",                   // exclusive
+        "--shot 0 OUT.png --bench",                  // two modes
+        "--to 5000",                                 // capture only
+        "--json OUT.json",                           // bench only
+        "--loop --shot 0 OUT.png",                   // live only
+        "--from 130000",                             // past the end
+        "--step 20 --capture OUT.mp4",               // not for capture
+        "--shot 0 /no/such/dir/OUT.png",             // folder missing
+        "--capture /no/such/dir/OUT.mp4",            // folder missing
+        "--capture /proc/version/frames",            // not a folder
+        "--bench --json /no/such/dir/OUT.json",      // folder missing
+    };
+    for (const char* args : cases) {
+        SCOPED_TRACE(args);
+        std::string line = args;
+        for (size_t at; (at = line.find("OUT")) != std::string::npos;) line.replace(at, 3, out);
+        Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " " + line);
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_FALSE(o.err.empty());
+        EXPECT_TRUE(fs::is_empty(dir)) << "something was written";
+    }
+    EXPECT_EQ(RunProgramLine(kProgram + " --help").status, 0);
+    fs::remove_all(dir);
+}
+
+TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
+    fs::path png = FreshDir("pastend") / "end.png";
+    Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 130000 '" + png.string() +
+                    "' --size 64x48 --step 5000 --seed 1");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.err.find("past the end of the show"), std::string::npos) << o.err;
+    EXPECT_TRUE(IsWhitePng(png));
+}
+
+TEST(OfflineMemory, ALateShotHoldsNoMoreThanAnEarlyOne) {
+    // Without a flush between offline frames the driver queues every frame's commands, and
+    // memory grows with the demo time (gigabytes by the end of the show).
+    fs::path dir = FreshDir("memory");
+    long early = PeakKb({"--shot", "4000", (dir / "a.png").string(), "--size", "160x120", "--seed", "1"});
+    long late = PeakKb({"--shot", "40000", (dir / "b.png").string(), "--size", "160x120", "--seed", "1"});
+    ASSERT_GT(early, 0);
+    ASSERT_GT(late, 0);
+    EXPECT_LE(late, early * 12 / 10) << "early " << early << " kB, late " << late << " kB";
+    fs::remove_all(dir);
+}
+
+TEST(PictureShape, AWidePictureShowsTheShowsOwnShapeBetweenBlackBars) {
+    // Past the end the picture is all white, so any part the show does not cover shows up.
+    fs::path png = FreshDir("wide") / "wide.png";
+    Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 124100 '" + png.string() +
+                               "' --size 320x180 --step 5000 --seed 1");
+    ASSERT_EQ(o.status, 0) << o.err;
+    int w = 0, h = 0, n = 0;
+    unsigned char* px = stbi_load(png.string().c_str(), &w, &h, &n, 3);
+    ASSERT_NE(px, nullptr);
+    ASSERT_EQ(w, 320);
+    // 180 rows at 4:3 are 240 columns wide: 40-column bars either side.
+    for (int y = 0; y < h; y += 30) {
+        for (int x : {0, 39, 280, 319}) EXPECT_EQ(px[(y * w + x) * 3], 0) << x << "," << y << " is not a bar";
+        for (int x : {40, 160, 279}) EXPECT_EQ(px[(y * w + x) * 3], 255) << x << "," << y << " is not the picture";
+    }
+    stbi_image_free(px);
+}
