@@ -7,13 +7,31 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/platform.h"
+#include "render/font.h"
 
 // Every test process is headless and silent, whatever ctest's environment says.
 static const int headlessDrivers = (PlatformUseHeadlessDrivers(), 0);
 
+// What start-up made that cases replace for their own ends (the texture slots, the glyph lists,
+// the lights), kept as the one start-up of this process left it.
+static Texture* const kSlots[] = {&demoLogoTex, &demoLogoSubTex, &blinkyTex,    &pinkyTex,   &inkeyTex,
+                                  &clydeTex,    &zubTex,         &pacmanTex,    &marCastleTex, &marTubeTex,
+                                  &marShroomTex, &marStarTex,    &marMarioTex,  &groupLogoTex, &fontTex,
+                                  &ringTex};
+static Texture savedSlots[sizeof kSlots / sizeof kSlots[0]];
+static unsigned savedGlyphListBase = 0;
+static bool sceneStarted = false;
+
 // What a test may have left in the context that the program itself never changes mid-run: the
-// render mode, scissor, view and projection. Put back as the window was made.
+// render mode, scissor, view and projection, the lights, and what start-up made. Put back as the
+// window was made and the scene started. The lights live on the attribute stack, pushed once.
 static void RestoreTestGlState(int width, int height) {
+    glPopAttrib();
+    glPushAttrib(GL_LIGHTING_BIT);
+    if (sceneStarted) {
+        for (size_t i = 0; i < sizeof kSlots / sizeof kSlots[0]; ++i) *kSlots[i] = savedSlots[i];
+        glyphListBase = savedGlyphListBase;
+    }
     glRenderMode(GL_RENDER);
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_BLEND);
@@ -35,6 +53,7 @@ bool OpenTestGlContext(int width, int height) {
     fullscreen = false;
     if (!PlatformCreateWindow("test", width, height, 32, false)) return false;
     ResizeViewport(width, height);
+    glPushAttrib(GL_LIGHTING_BIT);
     opened = true;
     return true;
 }
@@ -47,9 +66,13 @@ std::vector<uint8_t> ReadFramebuffer(int width, int height) {
 }
 
 void InitSceneOnce() {
-    static bool initialised = false;
-    if (!initialised) InitScene();
-    initialised = true;
+    if (sceneStarted) return;
+    glPopAttrib();  // the fresh context's lights, restored; start-up sets its own on them
+    InitScene();
+    glPushAttrib(GL_LIGHTING_BIT);
+    for (size_t i = 0; i < sizeof kSlots / sizeof kSlots[0]; ++i) savedSlots[i] = *kSlots[i];
+    savedGlyphListBase = glyphListBase;
+    sceneStarted = true;
 }
 
 void SceneGlTest::SetUp() {
