@@ -92,11 +92,18 @@ FrameComparison CompareWithReference(const Picture& reference, const Picture& fr
     }
     size_t pixels = static_cast<size_t>(reference.width) * reference.height;
     size_t differing = 0, drifting = 0;
+    int tilesAcross = (reference.width + kTileSize - 1) / kTileSize;
+    std::vector<int> tiles(static_cast<size_t>(tilesAcross) * ((reference.height + kTileSize - 1) / kTileSize), 0);
     for (size_t p = 0; p < pixels; ++p) {
         int delta = 0;
         for (int c = 0; c < 3; ++c) delta = std::max(delta, std::abs(reference.rgba[p * 4 + c] - scaled.rgba[p * 4 + c]));
         result.largestDelta = std::max(result.largestDelta, delta);
-        if (delta > kPixelThreshold) ++differing;
+        if (delta > kPixelThreshold) {
+            ++differing;
+            int x = static_cast<int>(p % reference.width), y = static_cast<int>(p / reference.width);
+            int& tile = tiles[static_cast<size_t>(y / kTileSize) * tilesAcross + x / kTileSize];
+            result.densestTile = std::max(result.densestTile, ++tile);
+        }
         if (delta > kDriftThreshold) ++drifting;
         if (!diff) continue;
         uint8_t* out = &diff->rgba[p * 4];
@@ -146,8 +153,9 @@ FolderComparison CompareFolder(const std::string& framesDir, const std::string& 
         } else {
             SavePicture(diffPath, diff);
             message << t.ms << " ms (" << t.note << "): " << c.differingShare * 100.0 << "% of pixels differ by more than "
-                    << kPixelThreshold << " (allowed " << kMaxDifferingShare * 100.0 << "%, largest "
-                    << c.largestDelta << "); new " << newPath << ", difference " << diffPath;
+                    << kPixelThreshold << " (allowed " << kMaxDifferingShare * 100.0 << "%), " << c.densestTile
+                    << " in the worst 8 x 8 tile (allowed " << kMaxTileDiffering << "), largest difference "
+                    << c.largestDelta << "; new " << newPath << ", difference " << diffPath;
         }
         folder.failures.push_back(message.str());
     }

@@ -31,8 +31,13 @@ std::string JoinTimes(const std::vector<ReferenceTime>& times);  // "0,1000,..."
 // A pixel of the scaled frame differs when one of its channels is more than kPixelThreshold off
 // the reference; a frame fails when more than kMaxDifferingShare of its pixels differ. That
 // forgives a driver's rounding and single edge pixels, but not a part moved, lost or recoloured.
+// A small part drawn wrong (a sprite with another texture) is too few pixels for the share but
+// lies in one place, where a driver's rounding scatters: a frame also fails when any 8 x 8 tile
+// holds more than kMaxTileDiffering differing pixels.
 constexpr int kPixelThreshold = 16;
 constexpr double kMaxDifferingShare = 0.001;
+constexpr int kTileSize = 8;
+constexpr int kMaxTileDiffering = 24;
 // A frame drifts when more than kDriftShare of its pixels are more than kDriftThreshold off.
 // Drift in more than kMaxDriftingShare of the frames means this driver draws differently
 // throughout, and the tolerance above would then hide real changes: the suite fails for that.
@@ -45,7 +50,10 @@ struct FrameComparison {
     double differingShare = 0.0;
     double driftShare = 0.0;
     int largestDelta = 0;
-    bool passed() const { return comparable && differingShare <= kMaxDifferingShare; }
+    int densestTile = 0;  // differing pixels in the worst 8 x 8 tile
+    bool passed() const {
+        return comparable && differingShare <= kMaxDifferingShare && densestTile <= kMaxTileDiffering;
+    }
 };
 // Scales the frame to the reference's size and compares; diff (if given) gets a picture of it:
 // the reference pale, drifting pixels yellow, differing pixels red.
