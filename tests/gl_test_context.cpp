@@ -32,6 +32,12 @@ static void RestoreTestGlState(int width, int height) {
         for (size_t i = 0; i < sizeof kSlots / sizeof kSlots[0]; ++i) *kSlots[i] = savedSlots[i];
         glyphListBase = savedGlyphListBase;
     }
+    // The window as made: no full-screen picture area, its own size.
+    PlatformSetPictureAspect(0, 0);
+    int w = 0, h = 0;
+    PlatformDrawableSize(&w, &h);
+    if (w != width || h != height) PlatformInjectEvent(PlatformEvent::Resize, width, height);
+    PlatformPictureSize(&w, &h);  // the picture's origin back in the corner
     glRenderMode(GL_RENDER);
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_BLEND);

@@ -160,7 +160,7 @@ TEST_F(GlTest, FullScreenLetterboxedAreaDrivesTheViewport) {
     EXPECT_EQ(std::vector<GLint>(scissor, scissor + 4), (std::vector<GLint>{0, 32, 1280, 960}));
     EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
 
-    PlatformRestoreDisplayMode();
+    PlatformSetPictureAspect(0, 0);  // the test window's own: the whole drawable
     EXPECT_TRUE(PlatformInjectEvent(PlatformEvent::Resize, 1024, 768));
     PlatformPictureSize(&w, &h);  // origin back to the corner
     PlatformDiscardMessages();
