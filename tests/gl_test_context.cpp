@@ -7,19 +7,22 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/platform.h"
+#include "geometry/mesh.h"
 #include "render/font.h"
 
 // Every test process is headless and silent, whatever ctest's environment says.
 static const int headlessDrivers = (PlatformUseHeadlessDrivers(), 0);
 
-// What start-up made that cases replace for their own ends (the texture slots, the glyph lists,
+// What start-up made that cases replace for their own ends (the texture slots, the display lists,
 // the lights), kept as the one start-up of this process left it.
 static Texture* const kSlots[] = {&demoLogoTex, &demoLogoSubTex, &blinkyTex,    &pinkyTex,   &inkeyTex,
                                   &clydeTex,    &zubTex,         &pacmanTex,    &marCastleTex, &marTubeTex,
                                   &marShroomTex, &marStarTex,    &marMarioTex,  &groupLogoTex, &fontTex,
                                   &ringTex};
 static Texture savedSlots[sizeof kSlots / sizeof kSlots[0]];
-static unsigned savedGlyphListBase = 0;
+static unsigned* const kLists[] = {&meshListA,      &meshListB,    &figurePairList, &figureCoreList,
+                                   &figureTopList,  &tunnelTubeList, &glyphListBase};
+static unsigned savedLists[sizeof kLists / sizeof kLists[0]];
 static bool sceneStarted = false;
 
 // What a test may have left in the context that the program itself never changes mid-run: the
@@ -30,7 +33,7 @@ static void RestoreTestGlState(int width, int height) {
     glPushAttrib(GL_LIGHTING_BIT);
     if (sceneStarted) {
         for (size_t i = 0; i < sizeof kSlots / sizeof kSlots[0]; ++i) *kSlots[i] = savedSlots[i];
-        glyphListBase = savedGlyphListBase;
+        for (size_t i = 0; i < sizeof kLists / sizeof kLists[0]; ++i) *kLists[i] = savedLists[i];
     }
     // The window as made: no full-screen picture area, its own size.
     PlatformSetPictureAspect(0, 0);
@@ -77,7 +80,7 @@ void InitSceneOnce() {
     InitScene();
     glPushAttrib(GL_LIGHTING_BIT);
     for (size_t i = 0; i < sizeof kSlots / sizeof kSlots[0]; ++i) savedSlots[i] = *kSlots[i];
-    savedGlyphListBase = glyphListBase;
+    for (size_t i = 0; i < sizeof kLists / sizeof kLists[0]; ++i) savedLists[i] = *kLists[i];
     sceneStarted = true;
 }
 
