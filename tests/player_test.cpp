@@ -192,7 +192,7 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
     // The moments carry much state: the figure's walk, the typed listing with its particles, the
     // chase, the credits.
     const int64_t moments[] = {23000, 50000, 80000};
-    std::string dir = testing::TempDir() + "brimvale_late_start";
+    std::string dir = testing::TempDir() + "brimvale_late_start_" + std::to_string(getpid());  // runs side by side
     std::filesystem::remove_all(dir);
     std::string command = "SDL_VIDEODRIVER=offscreen '" + std::string(BRIMVALE_BINARY) +
                           "' --seed 1 --shots 23000,50000,80000 '" + dir + "' 2>/dev/null";
