@@ -90,8 +90,8 @@ CapturePlan PlanCapture(double fps, double fromMs, double toMs) {
     plan.firstWritten = firstAtOrAfter(fromMs);
     plan.lastRendered = showLast;
     if (toMs >= 0.0) plan.lastRendered = std::min(showLast, firstAtOrAfter(toMs) - 1);
-    int64_t music = firstAtOrAfter(WindowStart(2));
-    plan.musicFrame = (music <= plan.lastRendered && TimelineWindow(timeOf(music)) == 2) ? music : -1;
+    int64_t music = firstAtOrAfter(WindowStart(kMusicWindow));
+    plan.musicFrame = (music <= plan.lastRendered && TimelineWindow(timeOf(music)) == kMusicWindow) ? music : -1;
     return plan;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/shell.h"
+#include "app/startup.h"
 #include "scenes/timeline.h"
 
 FrameStep OfflineStep(const DemoOptions& options) {
@@ -19,7 +20,7 @@ FrameStep OfflineStep(const DemoOptions& options) {
 static void RenderOfflineFrame(double t, double previous) {
     frameMs = t - previous;
     demoTimeMs = t;
-    RenderFrame();
+    RenderFrame(t, frameMs, CurrentCamera());
     // Nothing is presented offline: without a flush the driver would queue the whole run's
     // commands and memory would grow with the demo time.
     glFlush();
@@ -30,6 +31,7 @@ void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, 
     for (int64_t i = 0;; ++i) {
         // Times come from the frame index, not a running sum, so long runs do not drift.
         double t = std::min(FrameTime(step, i), endMs);
+        StartMusicWithTitle(t);  // a replay (below) leaves the music to the live loop
         RenderOfflineFrame(t, previous);
         previous = t;
         if (!onFrame(static_cast<int>(i), t, user)) return;

@@ -67,7 +67,7 @@ void PlayerKey(unsigned vk) {
 
 // ---- music ----
 void FollowMusic(double timeMs) {
-    double startMs = WindowStart(2);
+    double startMs = WindowStart(kMusicWindow);
     if (timeMs < startMs) return;
     double trackMs = timeMs - startMs;
     if (!musicStarted) {
@@ -168,10 +168,7 @@ void ReplayTo(double fromMs, const DemoOptions& options) {
     glViewport(viewport[0], viewport[1], 1, 1);
     glScissor(viewport[0], viewport[1], 1, 1);
     glEnable(GL_SCISSOR_TEST);
-    bool heldMusic = !musicStarted;
-    musicStarted = true;  // the title scene must not start the track during the replay
     double previous = ReplayFrames(OfflineStep(options), fromMs);
-    if (heldMusic) musicStarted = false;
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
     glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
     if (!scissorOn) glDisable(GL_SCISSOR_TEST);

@@ -55,13 +55,6 @@ void ResizeViewport(int width, int height) {
     glLoadIdentity();
 }
 
-void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch) {
-    glRotated(roll, 0.0, 0.0, 1.0);
-    glRotated(yaw, 0.0, 1.0, 0.0);
-    glRotated(pitch, 1.0, 0.0, 0.0);
-    glTranslated(-x, -y, -z);
-}
-
 intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
     switch (message) {
     case WM_SIZE:
@@ -136,6 +129,8 @@ void DestroyDemoWindow() {
 }
 
 // ---- loop ----
+CameraPose CurrentCamera() { return CameraPose{camX, camY, camZ, camRoll, camYaw, camPitch}; }
+
 void HandleFrameKeys() {
     if (keys[kKeyL] && lightingKeyLatch == 0) {
         lightingKeyLatch = 1;
@@ -187,8 +182,11 @@ bool MainLoopIteration() {
         reachedEnd = false;
     } else {
         uint32_t t0 = GetTickCount();
-        if (livePlayer) FollowMusic(demoTimeMs);
-        RenderFrame();
+        if (livePlayer)
+            FollowMusic(demoTimeMs);
+        else
+            StartMusicWithTitle(demoTimeMs);
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         if (overlayShown) DrawOverlay(demoTimeMs, frameMs);
         PlatformSwapBuffers();
         if (livePlayer) PaceFrame();

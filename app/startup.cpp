@@ -8,24 +8,7 @@
 #include "platform/platform.h"
 #include "render/font.h"
 #include "render/particles.h"
-
-// ---- texture slots ----
-Texture demoLogoTex = {};     // title, 2-6 s
-Texture demoLogoSubTex = {};  // subtitle, 2-6 s
-Texture blinkyTex = {};       // chase sprites, 72-86 s
-Texture pinkyTex = {};
-Texture inkeyTex = {};
-Texture clydeTex = {};
-Texture zubTex = {};
-Texture pacmanTex = {};
-Texture marCastleTex = {};    // platform panel, 77-83 s
-Texture marTubeTex = {};
-Texture marShroomTex = {};
-Texture marStarTex = {};
-Texture marMarioTex = {};
-Texture groupLogoTex = {};    // group logo, 0-2 s
-Texture fontTex = {};         // glyph sheet
-Texture ringTex = {};         // particle sprite
+#include "scenes/timeline.h"
 
 // ---- audio ----
 HSTREAM musicStream = 0;    // the soundtrack, 0 = none
@@ -96,4 +79,8 @@ void StartMusicOnce() {
     if (musicStarted) return;
     musicStarted = true;
     BASS_ChannelPlay(musicStream, false);
+}
+
+void StartMusicWithTitle(double timeMs) {
+    if (timeMs >= WindowStart(kMusicWindow)) StartMusicOnce();
 }

@@ -1,5 +1,5 @@
 // Bitmap font: one display list per cell of the 16 x 16 glyph sheet, and printf-style text drawn
-// through them in a fixed 640 x 480 overlay (y down). Depends on fontTex (app/startup.h), GL 1.1.
+// through them in a fixed 640 x 480 overlay (y down). Depends on fontTex (its slot), GL 1.1.
 #include "render/font.h"
 
 #include "platform/gl.h"
@@ -7,7 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/startup.h"
+#include "render/texture_slots.h"
 
 // ---- constants ----
 constexpr int kGlyphCount = 256;

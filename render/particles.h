@@ -13,5 +13,5 @@ extern Particle particles[kParticleCount];
 
 void InitParticles();    // seeds the generator from the tick count and fills the field
 void ReseedParticles();  // fills the field afresh below the view, without reseeding
-void UpdateParticles();  // advances the field by frameMs
+void UpdateParticles(double frameMs);  // advances the field by the previous frame's duration
 void DrawParticles();    // one quad block at z = -1 of the current matrix, palette row 0

@@ -4,7 +4,6 @@
 // Depends on the particle idioms, the fade-out overlay, the text printer and the poses.
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/figure.h"
 #include "render/font.h"
 #include "render/material.h"
@@ -13,7 +12,6 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kGreetingsWindow = 22;      // [110000, 124000)
 constexpr float kScrollUnits = 1000.0f;   // overlay units the line moves left over the window
 constexpr float kFadeFromR = 0.8f;
 constexpr int kCrowdSize = 10;
@@ -39,8 +37,8 @@ static_assert(sizeof(greetingsLine) == 146 + 1, "77 blanks and 69 characters");
 
 // ---- scene ----
 
-void SceneGreetings() {
-    float r = SceneT(kGreetingsWindow, demoTimeMs);
+void SceneGreetings(const SceneFrame& frame) {
+    float r = frame.r;
     // Rings stay visible until the fade takes over fadeAlpha (see the credits).
     if (r < kFadeFromR) fadeAlpha = 1.0f;
     ParticleBackdrop();
@@ -66,5 +64,5 @@ void SceneGreetings() {
     // No material of its own: the last crowd figure's lists left theirs current.
     PrintText(-kScrollUnits * r, 0, 0, greetingsLine);
     if (r >= kFadeFromR) FadeOutOverlay(r);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }

@@ -28,7 +28,7 @@ void ParticleBackdrop() {
     glClear(GL_DEPTH_BUFFER_BIT);  // the rings become a layer behind whatever follows
 }
 
-void ParticleStep() { UpdateParticles(); }
+void ParticleStep(double frameMs) { UpdateParticles(frameMs); }
 
 void FadeOutOverlay(float r) {
     glLoadIdentity();  // the overlay ignores the free camera

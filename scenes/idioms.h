@@ -3,8 +3,9 @@
 
 // The particle field as a layer behind the scene: DrawParticles, then a depth clear.
 void ParticleBackdrop();
-// UpdateParticles, once per frame in every scene that drew the backdrop.
-void ParticleStep();
+// UpdateParticles by the previous frame's duration, once per frame in every scene that drew the
+// backdrop.
+void ParticleStep(double frameMs);
 // Darkens the finished picture towards black as r goes from 0.8 to 1 (writes fadeAlpha).
 void FadeOutOverlay(float r);
 

@@ -7,8 +7,7 @@
 
 #include <cmath>
 
-#include "app/shell.h"
-#include "app/startup.h"
+#include "render/texture_slots.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
 #include "render/material.h"
@@ -17,10 +16,9 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kTunnelWindow = 18;  // [72000, 86000)
 constexpr double kPi = 3.14159265358979323846;
 
-// Marks measured from the window's start, in ms; compared with demoTimeMs itself.
+// Marks measured from the window's start, in ms; compared with the demo time itself.
 constexpr double kPanelInMs = 5000.0;     // 77 s: phase 1 begins after this
 constexpr double kPanelPlayMs = 6000.0;   // 78 s: phase 2
 constexpr double kPanelOutMs = 10000.0;   // 82 s: phase 3
@@ -192,10 +190,10 @@ static void SwayingFigure(double t, double start, float r) {
 
 // ---- scene ----
 
-void SceneTunnel() {
-    double t = demoTimeMs;
-    double start = WindowStart(kTunnelWindow);
-    float r = SceneT(kTunnelWindow, t);
+void SceneTunnel(const SceneFrame& frame) {
+    double t = frame.timeMs;
+    double start = frame.startMs;
+    float r = frame.r;
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

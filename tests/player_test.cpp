@@ -178,8 +178,7 @@ TEST_F(PlayerLoop, OverlayDrawsTextAndLeavesEveryStateItTouches) {
     // Mid-show states differ: a lit mesh, the typed listing, the tunnel.
     for (double t : {8000.0, 50000.0, 80000.0}) {
         SCOPED_TRACE(t);
-        demoTimeMs = t;
-        RenderFrame();
+        RenderFrame(t);
         State before = snapshot();
         std::vector<uint8_t> plain = ReadFramebuffer();
         DrawOverlay(t, 16.0);
@@ -204,8 +203,8 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
         DemoOptions options;
         ReplayTo(static_cast<double>(ms), options);
         EXPECT_FALSE(musicStarted) << "the replay started the track";
-        demoTimeMs = static_cast<double>(ms);  // where the live loop starts
-        RenderFrame();
+        // Where the live loop starts, with the frame duration the replay left.
+        RenderFrame(static_cast<double>(ms), frameMs, CurrentCamera());
         std::vector<uint8_t> rows = ReadFramebuffer();
         Picture live;
         live.width = 1024;

@@ -48,7 +48,7 @@ TEST(LoopedShow, AfterTheResetTheFirstFrameIsAFreshProgramsAndNothingOldIsPendin
         keys[VK_RIGHT] = 1;
         keys[VK_UP] = 1;
         demoTimeMs = 123000.0;
-        RenderFrame();
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         HandleFrameKeys();
         demoTimeMs = 124100.0;
         int iterations = 0;  // the window's own first events come before the frame
@@ -57,7 +57,7 @@ TEST(LoopedShow, AfterTheResetTheFirstFrameIsAFreshProgramsAndNothingOldIsPendin
         PlatformPostMessage({WM_KEYDOWN, VK_ESCAPE, 0});
 
         ResetDemoState();
-        RenderFrame();
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         Picture frame{1024, 768, {}};
         ReadPicture(frame.rgba, frame.width, frame.height);
         Picture reference;

@@ -72,8 +72,7 @@ TEST(ParticleField, StillFrameMovesNothingButDrawsOncePerParticle) {
     Particle before[kParticleCount];
     for (int i = 0; i < kParticleCount; ++i) before[i] = particles[i];
     const std::vector<int> sideways = UpcomingDraws(6, kParticleCount);
-    frameMs = 0.0;
-    UpdateParticles();
+    UpdateParticles(0.0);
     for (int i = 0; i < kParticleCount; ++i) {
         EXPECT_EQ(particles[i].x, before[i].x);
         EXPECT_EQ(particles[i].y, before[i].y);
@@ -85,16 +84,14 @@ TEST(ParticleField, LowerEdgeExactlyAtOneIsNotYetRecycled) {
     ParkAllBelowView();
     particles[0] = {0.2f, 1.25f, 0.25f, 0.0001f};  // lower edge 1.0, exactly representable
     std::vector<int> r = UpcomingDraws(11, kParticleCount);
-    frameMs = 0.0;
-    UpdateParticles();
+    UpdateParticles(0.0);
     EXPECT_EQ(particles[0].y, 1.25f);
     EXPECT_EQ(particles[0].halfSize, 0.25f);
     EXPECT_EQ(DemoRand(), r.back());
 
     // One millisecond later the edge is above 1.0: sideways draw, then speed, then size.
     r = UpcomingDraws(12, kParticleCount + 2);
-    frameMs = 1.0;
-    UpdateParticles();
+    UpdateParticles(1.0);
     const Particle& p = particles[0];
     EXPECT_NEAR(p.x, 0.2 + (2.0 * r[0] / 32767.0 - 1.0) * 0.0001 * 0.1, 1e-7) << "x is kept";
     EXPECT_NEAR(p.speed, r[1] * 0.0001 / 32767.0 + 0.00005, 1e-11);
@@ -108,8 +105,7 @@ TEST(ParticleField, LongFrameRisesByTheFullStepAndRecyclesAtOnce) {
     particles[1] = {0.0f, 0.5f, 0.02f, 0.0001f};
     particles[2] = {-0.3f, 0.95f, 0.01f, 0.00015f};  // reaches 1.1 in this frame
     DemoSrand(3);
-    frameMs = 1000.0;
-    UpdateParticles();
+    UpdateParticles(1000.0);
     EXPECT_NEAR(particles[1].y, 0.6, 1e-6);
     EXPECT_LE(std::fabs(particles[1].x), 0.1 * 0.0001 * 1000.0 + 1e-7);
     EXPECT_GE(particles[2].y, -0.55f);

@@ -36,9 +36,7 @@ struct FbFrame {
 FbFrame CaptureFrame(double t) {
     const FeedbackCapture capture = CaptureFeedback(
         [t] {
-            demoTimeMs = t;
-            frameMs = 0.0;
-            RenderFrame();
+            RenderFrame(t);
         },
         1 << 22);
     EXPECT_FALSE(capture.overflowed) << "feedback buffer overflow";
@@ -139,9 +137,7 @@ std::vector<Glyph> GlyphsOf(const FbFrame& frame) {
 // ---- pixels ----
 
 std::vector<uint8_t> RenderAt(double t) {
-    demoTimeMs = t;
-    frameMs = 0.0;
-    RenderFrame();
+    RenderFrame(t);
     return ReadFramebuffer(kWidth, kHeight);
 }
 
