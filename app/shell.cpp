@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "app/messages.h"
 #include "app/player.h"
 #include "app/startup.h"
 #include "platform/audio.h"
@@ -48,6 +49,9 @@ void ResizeViewport(int width, int height) {
     int x = 0, y = 0;
     PlatformPictureOrigin(&x, &y);
     glViewport(x, y, width, height);
+    // Bars stay black: the picture's clears and draws are confined to its area.
+    glScissor(x, y, width, height);
+    glEnable(GL_SCISSOR_TEST);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 1000.0);
@@ -77,11 +81,9 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
     case WM_KEYUP:
         if (wParam < 256) keys[wParam] = 0;
         return 0;
-    case WM_SYSCOMMAND:
-        // Screen saver and monitor power-saving are swallowed; no other system command reaches
-        // us, since there is no system menu to hand them to.
-        return 0;
     default:
+        // Screen saver and monitor power-saving requests among them: swallowed, there is no
+        // system menu to hand anything to.
         return 0;
     }
 }
@@ -89,7 +91,7 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
 bool CreateDemoWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
     fullscreen = fullscreenFlag;
     if (!PlatformRegisterClass(kClassName)) {
-        PlatformMessageBox("Can't register window claass", "Shit!", MB_ICONINFORMATION);
+        ShowMessage(Message::ClassRefused);
         return false;
     }
     if (fullscreen) {
@@ -99,7 +101,7 @@ bool CreateDemoWindow(const char* title, int width, int height, int bits, bool f
     if (!PlatformCreateWindow(title, width, height, bits, fullscreen)) {
         // No window or context: carrying on would draw into nothing, so end cleanly instead.
         windowCreationFailed = true;
-        PlatformMessageBox("Cannot create the OpenGL window", "Shit!", MB_ICONERROR);
+        ShowMessage(Message::NoWindow);
         if (fullscreen) {
             PlatformRestoreDisplayMode();
             PlatformShowCursor(true);
@@ -121,11 +123,10 @@ void DestroyDemoWindow() {
         PlatformRestoreDisplayMode();
         PlatformShowCursor(true);
     }
-    if (!PlatformReleaseCurrent()) PlatformMessageBox("Cannot release hRC and hDC", "Shit!", MB_ICONERROR);
-    if (!PlatformDeleteContext()) PlatformMessageBox("Cannot release hRC", "Shit!", MB_ICONERROR);
-    if (!PlatformDestroyWindow()) PlatformMessageBox("Cannot release hWND", "Shit!", MB_ICONINFORMATION);
-    if (!PlatformUnregisterClass(kClassName))
-        PlatformMessageBox("Cannot release hInstance", "Shit!", MB_ICONINFORMATION);
+    if (!PlatformReleaseCurrent()) ShowMessage(Message::ReleaseDcAndContext);
+    if (!PlatformDeleteContext()) ShowMessage(Message::ReleaseContext);
+    if (!PlatformDestroyWindow()) ShowMessage(Message::ReleaseWindow);
+    if (!PlatformUnregisterClass(kClassName)) ShowMessage(Message::ReleaseClass);
 }
 
 // ---- loop ----

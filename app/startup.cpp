@@ -3,9 +3,9 @@
 
 #include "platform/gl.h"
 
+#include "app/messages.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
-#include "platform/platform.h"
 #include "render/font.h"
 #include "render/particles.h"
 #include "scenes/timeline.h"
@@ -40,7 +40,7 @@ bool InitScene() {
     glDisable(GL_TEXTURE_2D);
 
     for (const TextureFile& f : kTextureFiles)
-        if (!LoadTgaTexture(*f.slot, f.path)) PlatformMessageBox("", "", MB_OK);
+        if (!LoadTgaTexture(*f.slot, f.path)) ShowMessage(Message::TextureMissing);
 
     meshListB = CompileMesh(meshDataB);
     BuildFigureLists();
@@ -49,7 +49,7 @@ bool InitScene() {
 
     InitParticles();
     glShadeModel(GL_SMOOTH);
-    if (!LoadTgaTexture(ringTex, "data\\ring.tga")) PlatformMessageBox("SHIT!", "", MB_OK);
+    if (!LoadTgaTexture(ringTex, "data\\ring.tga")) ShowMessage(Message::RingMissing);
 
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
@@ -68,10 +68,10 @@ bool InitScene() {
 
 void InitAudio() {
     if ((BASS_GetVersion() >> 16) != 0x0203)
-        PlatformMessageBox("An incorrect version of BASS.DLL was loaded", nullptr, MB_ICONERROR);
+        ShowMessage(Message::WrongAudioVersion);
     BASS_Init(-1, 44100, 0, nullptr, nullptr);
     musicStream = BASS_StreamCreateFile(false, "data\\brimvale.mp3", 0, 0, 0);
-    if (musicStream == 0) PlatformMessageBox("", "", MB_OK);
+    if (musicStream == 0) ShowMessage(Message::MusicMissing);
     musicStarted = false;
 }
 

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The printer's logic is the target, not the rasteriser: softpipe runs these many tiny draws
     // about ten times faster than llvmpipe.
     setenv("GALLIUM_DRIVER", "softpipe", 0);
-    platformHeadless = true;
+    PlatformUseHeadlessDrivers();
     if (!PlatformCreateWindow("text fuzz", 64, 48, 32, false)) {
         std::abort();  // no GL context: nothing here could be tested
     }

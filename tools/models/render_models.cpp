@@ -40,7 +40,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <output folder, normally docs/models>\n", argv[0]);
         return 2;
     }
-    platformHeadless = true;
+    PlatformUseHeadlessDrivers();
     if (!PlatformCreateWindow("models", imageSize, imageSize, 32, false)) {
         std::fprintf(stderr, "no GL window\n");
         return 1;
