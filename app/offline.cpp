@@ -16,6 +16,14 @@ FrameStep OfflineStep(const DemoOptions& options) {
     return options.stepGiven ? FrameStep{options.stepMs, 1.0} : FrameStep{1000.0, 60.0};
 }
 
+int64_t FirstFrameAtOrAfter(const FrameStep& step, double t) {
+    // An estimate, then corrected in the same arithmetic as FrameTime.
+    int64_t i = std::max<int64_t>(0, static_cast<int64_t>(std::floor(t * step.frames / step.ms)) - 1);
+    while (FrameTime(step, i) < t) ++i;
+    while (i > 0 && FrameTime(step, i - 1) >= t) --i;
+    return i;
+}
+
 // One offline frame at time t; previous is the time of the frame before it.
 static void RenderOfflineFrame(double t, double previous) {
     frameMs = t - previous;
