@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "render/angles.h"
 #include "render/material.h"
 #include "render/particles.h"
 #include "scenes/scenes.h"
@@ -21,8 +22,6 @@
 // ---- constants ----
 static const char* const kClassName = "OpenGL";
 static const unsigned kKeyL = 76;
-static const double kDegToRad = 0.017453292519943295;
-static const double kHalfPi = 1.5707963267948966;
 static const float kCameraStep = 0.2f;       // units per frame along the view direction
 static const float kCameraTurnDeg = 0.5f;    // degrees per frame
 
@@ -142,8 +141,8 @@ void HandleFrameKeys() {
             glDisable(GL_LIGHTING);
     }
     // Up and Down use the angles from before this iteration's turn keys.
-    double p = camPitch * kDegToRad;
-    double w = camYaw * kDegToRad - kHalfPi;
+    double p = camPitch * kRadiansPerDegree;
+    double w = camYaw * kRadiansPerDegree - kHalfPi;
     if (keys[VK_UP]) {
         camX = static_cast<float>(camX + kCameraStep * std::cos(w) * std::cos(p));
         camZ = static_cast<float>(camZ + kCameraStep * std::sin(w) * std::cos(p));

@@ -18,19 +18,9 @@ static GLenum PrimitiveMode(const EmbeddedMesh& mesh)
 
 void ApplyMeshMaterial(const EmbeddedMesh& mesh, int row)
 {
-    const MaterialRow& m = mesh.materials[row];
-    const float ambient[4] = {m.ambient[0], m.ambient[1], m.ambient[2], m.alpha};
-    const float diffuse[4] = {m.diffuse[0], m.diffuse[1], m.diffuse[2], m.alpha};
-    const float specular[4] = {m.specular[0], m.specular[1], m.specular[2], m.alpha};
-    const float emission[4] = {m.emission[0], m.emission[1], m.emission[2], m.alpha};
     // Material calls are not allowed inside glBegin/glEnd, so the run's primitive is closed first.
     glEnd();
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
-    // Unclamped on purpose: GL rejects values above 128 and the shininess stays as it was.
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m.shininess);
+    ApplyMaterialRow(mesh.materials[row]);
     glBegin(PrimitiveMode(mesh));
 }
 

@@ -5,15 +5,15 @@
 
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
+#include "render/angles.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kFourPi = 12.566370614359172;
-constexpr double kEightPi = 25.132741228718345;
-constexpr double kThreeEighthsPi = 1.1780972450961724;
+constexpr double kFourPi = 4.0 * kPi;
+constexpr double kEightPi = 8.0 * kPi;
+constexpr double kThreeEighthsPi = 3.0 * kPi / 8.0;
 constexpr float kFlipDegrees = 30.0f;
 
 // ---- local helpers ----

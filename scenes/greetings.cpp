@@ -13,7 +13,6 @@
 
 // ---- constants ----
 constexpr float kScrollUnits = 1000.0f;   // overlay units the line moves left over the window
-constexpr float kFadeFromR = 0.8f;
 constexpr int kCrowdSize = 10;
 
 struct CrowdFigure {
@@ -40,7 +39,7 @@ static_assert(sizeof(greetingsLine) == 146 + 1, "77 blanks and 69 characters");
 void SceneGreetings(const SceneFrame& frame) {
     float r = frame.r;
     // Rings stay visible until the fade takes over fadeAlpha (see the credits).
-    if (r < kFadeFromR) fadeAlpha = 1.0f;
+    if (r < kFadeOutFromR) fadeAlpha = 1.0f;
     ParticleBackdrop();
 
     glTranslatef(0.0f, 0.0f, -1.0f - 8.0f * r);       // recedes from 1 to 9 units
@@ -63,6 +62,6 @@ void SceneGreetings(const SceneFrame& frame) {
     glClear(GL_DEPTH_BUFFER_BIT);
     // No material of its own: the last crowd figure's lists left theirs current.
     PrintText(-kScrollUnits * r, 0, 0, greetingsLine);
-    if (r >= kFadeFromR) FadeOutOverlay(r);
+    if (r >= kFadeOutFromR) FadeOutOverlay(r);
     ParticleStep(frame.frameMs);
 }

@@ -15,7 +15,7 @@ constexpr int kTypedLineBytes = 50;                        // one line and its t
 constexpr int kTypedLineMaxChars = kTypedLineBytes - 1;    // longer lines are cut here
 constexpr int kTypedLineSpacing = 14;                      // overlay units between lines
 constexpr int kTypedMaxLines = 64;                        // blocks are a screenful at most
-constexpr float kFadeOutGain = 5.0f;                       // full picture up to r = 0.8
+constexpr float kFadeOutGain = 5.0f;                       // 1 / (1 - kFadeOutFromR), written exactly
 
 // ---- local helpers ----
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "geometry/mesh.h"
+#include "render/angles.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
@@ -16,7 +17,6 @@ constexpr double kPulseRate = 0.01256281407035176;
 constexpr double kPulseRateHalf = 0.00628140703517588;
 constexpr double kPulseRateQuarter = 0.00314070351758794;
 constexpr double kPulseRateEighth = 0.00157035175879397;
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr float kSpinStep = 0.1f;  // degrees per rendered frame, not per unit of time
 constexpr float kRockDegrees = 30.0f;
 

@@ -10,9 +10,6 @@
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
-// ---- constants ----
-constexpr float kFadeFromR = 0.8f;      // the overlay changes nothing below this
-
 // ---- local helpers ----
 
 // In the mesh's frame: tips over by up to 90 degrees, shrinks to a tenth, nods four times.
@@ -48,7 +45,7 @@ void SceneShrinkFade(const SceneFrame& frame) {
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     glCallList(meshListA);
     TippingFigure(r);
-    if (r >= kFadeFromR) FadeOutOverlay(r);
+    if (r >= kFadeOutFromR) FadeOutOverlay(r);
     ParticleStep(frame.frameMs);
 }
 

@@ -10,19 +10,24 @@
 #include "render/texture_slots.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
+#include "render/angles.h"
 #include "render/material.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr double kPi = 3.14159265358979323846;
 
 // Marks measured from the window's start, in ms; compared with the demo time itself.
 constexpr double kPanelInMs = 5000.0;     // 77 s: phase 1 begins after this
 constexpr double kPanelPlayMs = 6000.0;   // 78 s: phase 2
 constexpr double kPanelOutMs = 10000.0;   // 82 s: phase 3
 constexpr double kPanelGoneMs = 11000.0;  // 83 s: panel gone, figure flies, fade runs
+// Each phase's progress per ms, 0 to 1 over the phase (the same doubles as 0.001 and 0.00025).
+constexpr double kArriveRate = 1.0 / (kPanelPlayMs - kPanelInMs);
+constexpr double kPlayRate = 1.0 / (kPanelOutMs - kPanelPlayMs);
+constexpr double kLeaveRate = 1.0 / (kPanelGoneMs - kPanelOutMs);
+static_assert(kArriveRate == 0.001 && kPlayRate == 0.00025 && kLeaveRate == 0.001, "phase rates");
 
 constexpr float kTunnelTravelUnits = 500.0f;  // the tube moves this far towards the eye
 constexpr float kChaseRunUnits = 200.0f;      // every sprite's advance over the window
@@ -165,11 +170,11 @@ static void PlatformInterlude(double t, double start) {
     if (t > start + kPanelInMs) {
         glTranslatef(0.0f, 0.0f, -2.0f);
         if (t <= start + kPanelPlayMs)
-            PanelArrives((t - (start + kPanelInMs)) * 0.001);
+            PanelArrives((t - (start + kPanelInMs)) * kArriveRate);
         else if (t <= start + kPanelOutMs)
-            PanelPlays((t - (start + kPanelPlayMs)) * 0.00025);
+            PanelPlays((t - (start + kPanelPlayMs)) * kPlayRate);
         else if (t <= start + kPanelGoneMs)
-            PanelLeaves((t - (start + kPanelOutMs)) * 0.001);
+            PanelLeaves((t - (start + kPanelOutMs)) * kLeaveRate);
     }
     glPopMatrix();
 }
