@@ -17,8 +17,8 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-static const int kFloorFrames = 60;                                // white frames rendered past the end of the show
-static const int kStartupProbes = 5;                               // fresh processes timed for the start-up figure
+static const int kFloorFrames = 60;                             // white frames rendered past the end of the show
+static const int kStartupProbes = 5;                            // fresh processes timed for the start-up figure
 static const char* const kProbeEnv = "BRIMVALE_STARTUP_PROBE";  // set only in those probes
 static const double kMicrosPerMs = 1000.0;
 static const double kBytesPerMb = 1024.0 * 1024.0;

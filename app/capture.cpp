@@ -19,8 +19,8 @@
 
 // ---- constants ----
 static const char* const kSoundtrackPath = "data\\brimvale.mp3";  // as the start-up opens it
-static const double kProgressIntervalSec = 0.25;                   // terminal progress refresh
-static const double kLogIntervalSec = 10.0;  // progress lines when stderr is not a terminal
+static const double kProgressIntervalSec = 0.25;                  // terminal progress refresh
+static const double kLogIntervalSec = 10.0;                       // progress lines when stderr is not a terminal
 static const int kProgressBarCells = 30;
 static const int kExitInterrupted = 130;
 

@@ -33,15 +33,16 @@ bool IsVideoName(const std::string& name) {
     return EndsWithNoCase(name, ".mp4") || EndsWithNoCase(name, ".mkv") || EndsWithNoCase(name, ".webm");
 }
 
-std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePlan& plan, const std::string& soundtrack) {
+std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePlan& plan,
+                                          const std::string& soundtrack) {
     bool webm = EndsWithNoCase(o.captureOut, ".webm");
     bool withAudio = !soundtrack.empty() && plan.musicFrame >= 0;
     double audioOffsetMs = plan.audioOffsetMs;
     char size[32];
     snprintf(size, sizeof size, "%dx%d", o.width, o.height);
-    std::vector<std::string> a = {kFfmpeg, "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-y",
-                                  "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size,
-                                  "-framerate", FormatNumber(o.fps), "-i", "pipe:0"};
+    std::vector<std::string> a = {kFfmpeg, "-hide_banner", "-nostdin",          "-nostats", "-loglevel", "error",
+                                  "-y",    "-f",           "rawvideo",          "-pix_fmt", "bgra",      "-video_size",
+                                  size,    "-framerate",   FormatNumber(o.fps), "-i",       "pipe:0"};
     if (withAudio) {
         // Past the music's start the track is entered part-way, so that it stays in sync.
         char seek[64];
@@ -53,8 +54,8 @@ std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePla
     a.insert(a.end(), {"-map", "0:v:0", "-vf", "vflip,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
                        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709"});
     if (webm)
-        a.insert(a.end(), {"-c:v", "libvpx-vp9", "-crf", kVp9Crf, "-b:v", "0", "-deadline", "realtime",
-                           "-cpu-used", "8", "-row-mt", "1"});
+        a.insert(a.end(), {"-c:v", "libvpx-vp9", "-crf", kVp9Crf, "-b:v", "0", "-deadline", "realtime", "-cpu-used",
+                           "8", "-row-mt", "1"});
     else
         a.insert(a.end(), {"-c:v", "libx264", "-preset", kVideoPreset, "-crf", kVideoCrf});
     if (withAudio) {

@@ -2,15 +2,15 @@
 #pragma once
 
 enum class Message {
-    AskFullscreen,       // the start-up question
-    ClassRefused,        // the window class could not be registered
-    NoWindow,            // no window or GL context
+    AskFullscreen,  // the start-up question
+    ClassRefused,   // the window class could not be registered
+    NoWindow,       // no window or GL context
     ReleaseDcAndContext,
     ReleaseContext,
     ReleaseWindow,
     ReleaseClass,
-    TextureMissing,      // one of the fifteen textures
-    RingMissing,         // the particle texture
+    TextureMissing,  // one of the fifteen textures
+    RingMissing,     // the particle texture
     WrongAudioVersion,
     MusicMissing,
 };

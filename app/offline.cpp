@@ -65,8 +65,7 @@ void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
     size_t stride = static_cast<size_t>(width) * 4;
-    for (int y = 0; y < height; ++y)
-        std::copy_n(&rows[stride * (height - 1 - y)], stride, &rgba[stride * y]);
+    for (int y = 0; y < height; ++y) std::copy_n(&rows[stride * (height - 1 - y)], stride, &rgba[stride * y]);
     // The picture is opaque on screen; the framebuffer's alpha is whatever the blending left.
     for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
 }

@@ -24,19 +24,19 @@ static const int kFramesToDecide = 8;     // consecutive frames before pacing ch
 static const int kOverlayFrames = 30;     // frames averaged for the overlay's rate
 
 // ---- globals ----
-bool livePlayer = false;     // live play: the music and pacing follow the loop
-bool paused = false;         // Space
-bool overlayShown = false;   // F1
-double paceFpsCap = 0.0;     // --fps in live play
-bool pacingActive = false;   // the loop waits out the frame period itself
-int musicRepositions = 0;    // track moved to the demo time after its start
-double musicDriftMs = 0.0;   // track position less demo time, last frame
+bool livePlayer = false;    // live play: the music and pacing follow the loop
+bool paused = false;        // Space
+bool overlayShown = false;  // F1
+double paceFpsCap = 0.0;    // --fps in live play
+bool pacingActive = false;  // the loop waits out the frame period itself
+int musicRepositions = 0;   // track moved to the demo time after its start
+double musicDriftMs = 0.0;  // track position less demo time, last frame
 
 using Clock = std::chrono::steady_clock;
 static Clock::time_point lastPresent;  // end of the previous paced frame
 static bool havePresent = false;
-static int fastFrames = 0;             // consecutive frames far shorter than the period
-static int slowFrames = 0;             // consecutive frames of about the period or longer
+static int fastFrames = 0;  // consecutive frames far shorter than the period
+static int slowFrames = 0;  // consecutive frames of about the period or longer
 static double recentFrameMs[kOverlayFrames] = {};
 static int recentCount = 0;
 

@@ -22,21 +22,21 @@
 // ---- constants ----
 static const char* const kClassName = "OpenGL";
 static const unsigned kKeyL = 76;
-static const float kCameraStep = 0.2f;       // units per frame along the view direction
-static const float kCameraTurnDeg = 0.5f;    // degrees per frame
+static const float kCameraStep = 0.2f;     // units per frame along the view direction
+static const float kCameraTurnDeg = 0.5f;  // degrees per frame
 
 // ---- globals ----
-double demoTimeMs = 0.0;       // sum of measured frame durations
-double frameMs = 0.0;          // last frame's duration
-unsigned char keys[256] = {};  // key-down state by virtual-key code
-bool active = true;            // false while minimised
-bool fullscreen = true;        // display mode
-int lightingOn = 1;            // lighting as flipped by L
-int lightingKeyLatch = 0;      // set by the first L, never cleared
+double demoTimeMs = 0.0;                      // sum of measured frame durations
+double frameMs = 0.0;                         // last frame's duration
+unsigned char keys[256] = {};                 // key-down state by virtual-key code
+bool active = true;                           // false while minimised
+bool fullscreen = true;                       // display mode
+int lightingOn = 1;                           // lighting as flipped by L
+int lightingKeyLatch = 0;                     // set by the first L, never cleared
 float camX = 0.0f, camY = 0.0f, camZ = 0.0f;  // free-camera position
-float camRoll = 0.0f;                          // no key changes it
-float camYaw = 0.0f;                           // Left/Right
-float camPitch = 0.0f;                         // Page Up/Page Down
+float camRoll = 0.0f;                         // no key changes it
+float camYaw = 0.0f;                          // Left/Right
+float camPitch = 0.0f;                        // Page Up/Page Down
 
 static bool quitRequested = false;  // the loop's quit flag
 static bool reachedEnd = false;     // the loop was left because the show had ended
@@ -203,8 +203,7 @@ bool RunMainLoop(double startMs) {
     demoTimeMs = startMs;
     quitRequested = false;
     reachedEnd = false;
-    while (MainLoopIteration()) {
-    }
+    while (MainLoopIteration()) {}
     return reachedEnd;
 }
 

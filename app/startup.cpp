@@ -24,13 +24,20 @@ struct TextureFile {
 };
 // Loaded in this order; the ring comes later, with a message of its own.
 static const TextureFile kTextureFiles[] = {
-    {&demoLogoTex, "data\\demologo.tga"},    {&demoLogoSubTex, "data\\demologo_sub.tga"},
-    {&blinkyTex, "data\\blinky.tga"},        {&pinkyTex, "data\\pinky.tga"},
-    {&inkeyTex, "data\\inkey.tga"},          {&clydeTex, "data\\clyde.tga"},
-    {&zubTex, "data\\zub.tga"},              {&pacmanTex, "data\\pacman.tga"},
-    {&marCastleTex, "data\\mar_castle.tga"}, {&marTubeTex, "data\\mar_tube.tga"},
-    {&marShroomTex, "data\\mar_shroom.tga"}, {&marStarTex, "data\\mar_star.tga"},
-    {&marMarioTex, "data\\mar_mario.tga"},   {&groupLogoTex, "data\\vok.tga"},
+    {&demoLogoTex, "data\\demologo.tga"},
+    {&demoLogoSubTex, "data\\demologo_sub.tga"},
+    {&blinkyTex, "data\\blinky.tga"},
+    {&pinkyTex, "data\\pinky.tga"},
+    {&inkeyTex, "data\\inkey.tga"},
+    {&clydeTex, "data\\clyde.tga"},
+    {&zubTex, "data\\zub.tga"},
+    {&pacmanTex, "data\\pacman.tga"},
+    {&marCastleTex, "data\\mar_castle.tga"},
+    {&marTubeTex, "data\\mar_tube.tga"},
+    {&marShroomTex, "data\\mar_shroom.tga"},
+    {&marStarTex, "data\\mar_star.tga"},
+    {&marMarioTex, "data\\mar_mario.tga"},
+    {&groupLogoTex, "data\\vok.tga"},
     {&fontTex, "data\\font.tga"},
 };
 
@@ -67,8 +74,7 @@ bool InitScene() {
 }
 
 void InitAudio() {
-    if ((BASS_GetVersion() >> 16) != 0x0203)
-        ShowMessage(Message::WrongAudioVersion);
+    if ((BASS_GetVersion() >> 16) != 0x0203) ShowMessage(Message::WrongAudioVersion);
     BASS_Init(-1, 44100, 0, nullptr, nullptr);
     musicStream = BASS_StreamCreateFile(false, "data\\brimvale.mp3", 0, 0, 0);
     if (musicStream == 0) ShowMessage(Message::MusicMissing);

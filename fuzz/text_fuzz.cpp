@@ -107,8 +107,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!(typed >= 1.0)) Check(printed == 0);
     if (typed >= 1.0) Check(sum <= static_cast<long>(std::min(typed, static_cast<double>(total))));
-    if (r >= 1.0f && total > 0) Check(printed > 0 && shown[printed - 1] == std::min<long>(
-                                          kLineLimit, lines[printed - 1] ? static_cast<long>(std::strlen(lines[printed - 1])) : 0));
+    if (r >= 1.0f && total > 0)
+        Check(printed > 0 &&
+              shown[printed - 1] ==
+                  std::min<long>(kLineLimit,
+                                 lines[printed - 1] ? static_cast<long>(std::strlen(lines[printed - 1])) : 0));
 
     TypedTextBlock(lines.data(), count, x, y, r);
     Check(glGetError() == GL_NO_ERROR);

@@ -21,8 +21,7 @@ static const float pairSideShift = 0.226645f;  // pair centre to the x = 0 plane
 static const float strideSideShift = 0.1234543f;
 static const double swingRate = 7.2 * kPi;  // radians per unit of phase: 3.6 swings
 
-void BuildFigureLists()
-{
+void BuildFigureLists() {
     figurePairList = CompileMesh(figurePairMesh);
     figureCoreList = CompileMesh(figureCoreMesh);
     figureTopList = CompileMesh(figureTopMesh);
@@ -30,8 +29,7 @@ void BuildFigureLists()
 
 static float NodAngle(float phase) { return static_cast<float>(20.0 * (1.0 - std::cos(kTwoPi * phase))); }
 
-static void DrawTop(int axis, float angle)
-{
+static void DrawTop(int axis, float angle) {
     glPushMatrix();
     if (axis == 0) glRotatef(angle, 1.0f, 0.0f, 0.0f);
     if (axis == 1) glRotatef(angle, 0.0f, 1.0f, 0.0f);
@@ -40,8 +38,7 @@ static void DrawTop(int axis, float angle)
     glPopMatrix();
 }
 
-static void DrawCore()
-{
+static void DrawCore() {
     glPushMatrix();
     glTranslatef(0.0f, coreOffsetY, coreOffsetZ);
     glCallList(figureCoreList);
@@ -49,8 +46,7 @@ static void DrawCore()
 }
 
 // Still and nod: the second copy is carried across to +x by two translations, not mirrored.
-static void DrawPairsAtRest()
-{
+static void DrawPairsAtRest() {
     glPushMatrix();
     glTranslatef(pairOffsetX, pairOffsetY, pairOffsetZ);
     glCallList(figurePairList);
@@ -62,8 +58,7 @@ static void DrawPairsAtRest()
     glPopMatrix();
 }
 
-void DrawFigureStill()
-{
+void DrawFigureStill() {
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     DrawTop(-1, 0.0f);
@@ -72,8 +67,7 @@ void DrawFigureStill()
     glPopMatrix();
 }
 
-void DrawFigureNod(float phase)
-{
+void DrawFigureNod(float phase) {
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     DrawTop(0, NodAngle(phase));
@@ -82,8 +76,7 @@ void DrawFigureNod(float phase)
     glPopMatrix();
 }
 
-void DrawFigureStride(float phase)
-{
+void DrawFigureStride(float phase) {
     const double s = phase * swingRate;
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
@@ -107,8 +100,7 @@ void DrawFigureStride(float phase)
     glPopMatrix();
 }
 
-void DrawFigureShake(float phase)
-{
+void DrawFigureShake(float phase) {
     const double s = phase * swingRate;
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);

@@ -11,13 +11,11 @@ unsigned figureCoreList = 0;  // character: body
 unsigned figureTopList = 0;   // character: the sphere on top
 unsigned tunnelTubeList = 0;  // tube drawn as one line strip
 
-static GLenum PrimitiveMode(const EmbeddedMesh& mesh)
-{
+static GLenum PrimitiveMode(const EmbeddedMesh& mesh) {
     return mesh.primitive == MeshPrimitive::LineStrip ? GL_LINE_STRIP : GL_TRIANGLES;
 }
 
-void ApplyMeshMaterial(const EmbeddedMesh& mesh, int row)
-{
+void ApplyMeshMaterial(const EmbeddedMesh& mesh, int row) {
     // Material calls are not allowed inside glBegin/glEnd, so the run's primitive is closed first.
     glEnd();
     ApplyMaterialRow(mesh.materials[row]);
@@ -25,8 +23,7 @@ void ApplyMeshMaterial(const EmbeddedMesh& mesh, int row)
 }
 
 template <typename Face>
-static void EmitFaces(const EmbeddedMesh& mesh, const Face* faces)
-{
+static void EmitFaces(const EmbeddedMesh& mesh, const Face* faces) {
     const MaterialRun* run = mesh.runs;
     int remaining = 0;
     for (int i = 0; i < mesh.faceCount; ++i) {
@@ -48,8 +45,7 @@ static void EmitFaces(const EmbeddedMesh& mesh, const Face* faces)
     }
 }
 
-unsigned CompileMesh(const EmbeddedMesh& mesh)
-{
+unsigned CompileMesh(const EmbeddedMesh& mesh) {
     const unsigned name = glGenLists(1);
     glNewList(name, GL_COMPILE);
     // Begun at once and closed empty by the first run switch, so every vertex follows a material.

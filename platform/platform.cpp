@@ -32,8 +32,8 @@ static bool classRegistered = false;        // stands in for the window class
 static bool videoStarted = false;           // SDL video subsystem initialised by us
 static int pictureWidth = 0;                // picture aspect (0: the whole drawable)
 static int pictureHeight = 0;
-static bool cursorShown = true;             // wanted cursor state, applied once video runs
-static int pictureX = 0;                    // picture origin inside the drawable
+static bool cursorShown = true;  // wanted cursor state, applied once video runs
+static int pictureX = 0;         // picture origin inside the drawable
 static int pictureY = 0;
 static std::deque<WindowMessage> pendingMessages;  // posted messages, handled before SDL events
 static std::mutex pendingLock;                     // messages may be posted from any thread

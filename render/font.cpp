@@ -13,11 +13,11 @@
 constexpr int kGlyphCount = 256;
 constexpr int kGlyphsPerSet = 128;
 constexpr int kSheetColumns = 16;
-constexpr float kCellSize = 0.0625f;       // one cell of the sheet, in texture units
-constexpr float kTopInset = 0.001f;        // keeps the cell above from bleeding in
-constexpr double kGlyphAdvance = 9.0;      // overlay units; narrower than the glyph, so they overlap
-constexpr unsigned char kFirstCode = 32;   // space, glyph 0 of a set
-constexpr unsigned char kLastCode = 159;   // glyph 127 of a set
+constexpr float kCellSize = 0.0625f;      // one cell of the sheet, in texture units
+constexpr float kTopInset = 0.001f;       // keeps the cell above from bleeding in
+constexpr double kGlyphAdvance = 9.0;     // overlay units; narrower than the glyph, so they overlap
+constexpr unsigned char kFirstCode = 32;  // space, glyph 0 of a set
+constexpr unsigned char kLastCode = 159;  // glyph 127 of a set
 constexpr int kTextBufferSize = 1024;
 constexpr double kOverlayWidth = 640.0;
 constexpr double kOverlayHeight = 480.0;

@@ -8,7 +8,7 @@ MaterialRow materialPalette[2] = {
     // ambient, diffuse, specular, emission, alpha, shininess (outside GL's 0..128 on purpose), -1
     {{1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, 1.0f, 2048.0f, -1},
     {{0.0f, 0.0f, 0.0f}, {0.34f, 0.37f, 0.52f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, 1.0f, 2048.0f, -1},
-};  // writable: scenes set row 0's alpha
+};                                            // writable: scenes set row 0's alpha
 float& fadeAlpha = materialPalette[0].alpha;  // the fade control is the palette word itself
 
 // ---- module functions ----

@@ -12,7 +12,7 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr float kScrollUnits = 1000.0f;   // overlay units the line moves left over the window
+constexpr float kScrollUnits = 1000.0f;  // overlay units the line moves left over the window
 constexpr int kCrowdSize = 10;
 
 struct CrowdFigure {
@@ -22,9 +22,8 @@ struct CrowdFigure {
 
 // ---- tables ----
 static const CrowdFigure crowdTable[kCrowdSize] = {
-    {-1.5f, 1.0f, 35.0f},  {-0.5f, 2.0f, 17.0f},   {0.5f, 1.5f, 87.0f},  {2.0f, 1.5f, 125.0f},
-    {1.0f, -0.5f, 47.0f},  {1.5f, -2.0f, 92.0f},   {0.0f, -1.5f, 284.0f}, {-0.5f, -0.5f, 7.0f},
-    {-1.5f, -2.0f, 59.0f}, {-2.0f, -0.5f, 206.0f},
+    {-1.5f, 1.0f, 35.0f}, {-0.5f, 2.0f, 17.0f},  {0.5f, 1.5f, 87.0f},  {2.0f, 1.5f, 125.0f},  {1.0f, -0.5f, 47.0f},
+    {1.5f, -2.0f, 92.0f}, {0.0f, -1.5f, 284.0f}, {-0.5f, -0.5f, 7.0f}, {-1.5f, -2.0f, 59.0f}, {-2.0f, -0.5f, 206.0f},
 };
 
 // 77 blanks put the text just past the right edge when the scroll begins. It is passed as the
@@ -42,7 +41,7 @@ void SceneGreetings(const SceneFrame& frame) {
     if (r < kFadeOutFromR) fadeAlpha = 1.0f;
     ParticleBackdrop();
 
-    glTranslatef(0.0f, 0.0f, -1.0f - 8.0f * r);       // recedes from 1 to 9 units
+    glTranslatef(0.0f, 0.0f, -1.0f - 8.0f * r);        // recedes from 1 to 9 units
     glRotatef(135.0f - 360.0f * r, 0.0f, 0.0f, 1.0f);  // one full turn
     glPushMatrix();
     glRotatef(180.0f, 0.0f, 1.0f, 0.0f);

@@ -9,17 +9,16 @@
 
 // ---- constants ----
 const double timelineBounds[kTimelineWindows] = {
-    2000,  6000,  10000, 14000, 18000, 22000, 30000, 32000,  34000,  36000,  40000,
+    2000,  6000,  10000, 14000, 18000, 22000, 30000, 32000, 34000, 36000,  40000,
     44000, 48000, 52000, 54000, 68000, 72000, 86000, 90000, 94000, 110000, 124000,
 };
 
 typedef void (*SceneFunction)(const SceneFrame& frame);
 static const SceneFunction sceneTable[kTimelineWindows] = {
-    SceneGroupLogo,     SceneTitle,         SceneMeshSpin,         SceneMeshJump,     SceneMeshRock,
-    SceneFigureAway,    SceneFigureFlip,    SceneFigureNodSide,    SceneFigureNodTurn, SceneMeshSlide,
-    SceneFigureStride,  SceneStrideCloser,  SceneListingSweep,     SceneAssemblyListing,
-    SceneShrinkFirst,   SceneShrinkFade,    SceneShakeOnBlack,     SceneTunnel,
-    SceneTumble,        SceneFadeToWhite,   SceneCredits,          SceneGreetings,
+    SceneGroupLogo,    SceneTitle,           SceneMeshSpin,      SceneMeshJump,   SceneMeshRock,     SceneFigureAway,
+    SceneFigureFlip,   SceneFigureNodSide,   SceneFigureNodTurn, SceneMeshSlide,  SceneFigureStride, SceneStrideCloser,
+    SceneListingSweep, SceneAssemblyListing, SceneShrinkFirst,   SceneShrinkFade, SceneShakeOnBlack, SceneTunnel,
+    SceneTumble,       SceneFadeToWhite,     SceneCredits,       SceneGreetings,
 };
 
 double WindowStart(int k) { return k <= 1 ? 0.0 : timelineBounds[k - 2]; }

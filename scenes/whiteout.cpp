@@ -10,7 +10,7 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr float kReseedAboveR = 0.99f; // strictly above: the last 40 ms
+constexpr float kReseedAboveR = 0.99f;  // strictly above: the last 40 ms
 
 // ---- scenes ----
 

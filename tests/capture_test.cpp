@@ -245,8 +245,8 @@ TEST_F(CaptureTest, WholeShowRunsToTheWhiteFrameWithTheMusicFromTwoSeconds) {
     ASSERT_EQ(Shell(Program() + " --capture show.mp4 --fps 10 --size 160x120 --seed 7", dir, nullptr, &err), 0) << err;
     std::string video = Probe("show.mp4", "v:0", "nb_read_frames");
     EXPECT_EQ(Field(video, "nb_read_frames"), "1242");  // 0, 100, ..., 124000, 124100
-    ASSERT_EQ(Shell("ffmpeg -v error -y -i show.mp4 -vf " + Quote("select=eq(n\\,1241)") + " -frames:v 1 last.png", dir),
-              0);
+    ASSERT_EQ(
+        Shell("ffmpeg -v error -y -i show.mp4 -vf " + Quote("select=eq(n\\,1241)") + " -frames:v 1 last.png", dir), 0);
     int w = 0, h = 0;
     std::vector<uint8_t> last = LoadPng(dir / "last.png", w, h);
     ASSERT_FALSE(last.empty());

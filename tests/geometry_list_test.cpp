@@ -15,12 +15,16 @@ namespace {
 
 const int feedbackSize = 2000;  // viewport edge: one model unit is 1000 pixels under the ortho below
 
-struct Vertex { double x, y, z, r, g, b, a; };
-struct Primitive { bool line; std::vector<Vertex> v; };
+struct Vertex {
+    double x, y, z, r, g, b, a;
+};
+struct Primitive {
+    bool line;
+    std::vector<Vertex> v;
+};
 
 // Ortho identity view: window coordinates map back to model coordinates exactly enough.
-void UseModelView(float scale)
-{
+void UseModelView(float scale) {
     glViewport(0, 0, feedbackSize, feedbackSize);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -30,14 +34,17 @@ void UseModelView(float scale)
     glScalef(scale, scale, scale);
 }
 
-Vertex ModelOf(const FeedbackVertex& f, float scale)
-{
-    return {(f.x / (feedbackSize / 2.0) - 1) / scale, (f.y / (feedbackSize / 2.0) - 1) / scale, (1 - 2.0 * f.z) / scale,
-            f.r, f.g, f.b, f.a};
+Vertex ModelOf(const FeedbackVertex& f, float scale) {
+    return {(f.x / (feedbackSize / 2.0) - 1) / scale,
+            (f.y / (feedbackSize / 2.0) - 1) / scale,
+            (1 - 2.0 * f.z) / scale,
+            f.r,
+            f.g,
+            f.b,
+            f.a};
 }
 
-std::vector<Primitive> Capture(unsigned list, float scale)
-{
+std::vector<Primitive> Capture(unsigned list, float scale) {
     std::vector<Primitive> out;
     for (const FeedbackPrimitive& p : CaptureFeedback([list] { glCallList(list); }, 1 << 22).primitives) {
         Primitive model{p.kind == FeedbackKind::Line, {}};
@@ -48,8 +55,7 @@ std::vector<Primitive> Capture(unsigned list, float scale)
 }
 
 // Lighting that shows a material's diffuse colour exactly where the normal meets the light.
-void LightAlong(const float* normal)
-{
+void LightAlong(const float* normal) {
     glEnable(GL_LIGHTING);
     glDisable(GL_LIGHT1);
     glEnable(GL_LIGHT0);
@@ -63,8 +69,7 @@ void LightAlong(const float* normal)
 }
 
 // A material no mesh uses, set before a list is called.
-void SetForeignMaterial(float shininess)
-{
+void SetForeignMaterial(float shininess) {
     const float green[4] = {0, 1, 0, 1}, black[4] = {0, 0, 0, 1};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, green);
@@ -73,13 +78,9 @@ void SetForeignMaterial(float shininess)
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
 }
 
-int FirstCornerNormal(const EmbeddedMesh& m)
-{
-    return m.faces16 ? m.faces16[0].normal[0] : m.faces8[0].normal[0];
-}
+int FirstCornerNormal(const EmbeddedMesh& m) { return m.faces16 ? m.faces16[0].normal[0] : m.faces8[0].normal[0]; }
 
-int PositionIndex(const EmbeddedMesh& m, int face, int c)
-{
+int PositionIndex(const EmbeddedMesh& m, int face, int c) {
     return m.faces16 ? m.faces16[face].position[c] : m.faces8[face].position[c];
 }
 
@@ -87,8 +88,7 @@ class GeometryLists : public GlTest {};
 
 }  // namespace
 
-TEST_F(GeometryLists, EachListEmitsItsFacesInOrderWithTheFirstRunsMaterialFirst)
-{
+TEST_F(GeometryLists, EachListEmitsItsFacesInOrderWithTheFirstRunsMaterialFirst) {
     const EmbeddedMesh* solids[] = {&meshDataA, &meshDataB, &figurePairMesh, &figureCoreMesh, &figureTopMesh};
     for (const EmbeddedMesh* m : solids) {
         SCOPED_TRACE(m->faceCount);
@@ -118,8 +118,7 @@ TEST_F(GeometryLists, EachListEmitsItsFacesInOrderWithTheFirstRunsMaterialFirst)
     }
 }
 
-TEST_F(GeometryLists, MeshListASwitchesOnceAndLeavesRowOne)
-{
+TEST_F(GeometryLists, MeshListASwitchesOnceAndLeavesRowOne) {
     const unsigned list = CompileMesh(meshDataA);
     UseModelView(1.0f);
     const float towardsViewer[3] = {0, 0, 1};
@@ -152,11 +151,16 @@ TEST_F(GeometryLists, MeshListASwitchesOnceAndLeavesRowOne)
     while (glGetError() != GL_NO_ERROR) {}
 }
 
-TEST_F(GeometryLists, ShininessAbove128LeavesTheCurrentValue)
-{
-    struct Case { const EmbeddedMesh* mesh; float expected; };
-    const Case cases[] = {{&meshDataB, 2.14355f}, {&figurePairMesh, 7.0f}, {&figureCoreMesh, 7.0f},
-                          {&figureTopMesh, 7.0f}, {&tunnelTubeMesh, 7.0f}};
+TEST_F(GeometryLists, ShininessAbove128LeavesTheCurrentValue) {
+    struct Case {
+        const EmbeddedMesh* mesh;
+        float expected;
+    };
+    const Case cases[] = {{&meshDataB, 2.14355f},
+                          {&figurePairMesh, 7.0f},
+                          {&figureCoreMesh, 7.0f},
+                          {&figureTopMesh, 7.0f},
+                          {&tunnelTubeMesh, 7.0f}};
     for (const Case& c : cases) {
         const unsigned list = CompileMesh(*c.mesh);
         SetForeignMaterial(7.0f);
@@ -171,8 +175,7 @@ TEST_F(GeometryLists, ShininessAbove128LeavesTheCurrentValue)
     while (glGetError() != GL_NO_ERROR) {}
 }
 
-TEST_F(GeometryLists, TubeIsOneStripOfTheTriangulationsEdges)
-{
+TEST_F(GeometryLists, TubeIsOneStripOfTheTriangulationsEdges) {
     const EmbeddedMesh& m = tunnelTubeMesh;
     const unsigned list = CompileMesh(m);
     const float scale = 1.0f / 600.0f;
@@ -187,7 +190,8 @@ TEST_F(GeometryLists, TubeIsOneStripOfTheTriangulationsEdges)
         int best = -1;
         double bestD = 1e30;
         for (int i = 0; i < m.positionCount; ++i) {
-            const double d = std::hypot(v.x - m.positions[i][0], std::hypot(v.y - m.positions[i][1], v.z - m.positions[i][2]));
+            const double d =
+                std::hypot(v.x - m.positions[i][0], std::hypot(v.y - m.positions[i][1], v.z - m.positions[i][2]));
             if (d < bestD) bestD = d, best = i;
         }
         EXPECT_LT(bestD, 0.01);

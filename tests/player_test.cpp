@@ -211,7 +211,8 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
         live.height = 768;
         live.rgba.resize(rows.size());
         for (int y = 0; y < 768; ++y)
-            std::copy_n(&rows[static_cast<size_t>(767 - y) * 1024 * 4], 1024 * 4, &live.rgba[static_cast<size_t>(y) * 1024 * 4]);
+            std::copy_n(&rows[static_cast<size_t>(767 - y) * 1024 * 4], 1024 * 4,
+                        &live.rgba[static_cast<size_t>(y) * 1024 * 4]);
         for (size_t i = 3; i < live.rgba.size(); i += 4) live.rgba[i] = 255;
         Picture shot;
         ASSERT_TRUE(LoadPicture(dir + "/" + std::to_string(ms) + ".png", shot));

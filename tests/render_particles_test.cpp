@@ -133,8 +133,7 @@ protected:
 };
 
 TEST_F(ParticleDrawing, QuadsSitAtDepthOneWithTheirTextureCorners) {
-    for (int i = 0; i < kParticleCount; ++i)
-        particles[i] = {-0.3f + 0.02f * i, -0.2f + 0.01f * i, 0.008f, 0.0001f};
+    for (int i = 0; i < kParticleCount; ++i) particles[i] = {-0.3f + 0.02f * i, -0.2f + 0.01f * i, 0.008f, 0.0001f};
     GLuint ring = 0;
     glGenTextures(1, &ring);
     ringTex.glName = ring;
@@ -151,8 +150,8 @@ TEST_F(ParticleDrawing, QuadsSitAtDepthOneWithTheirTextureCorners) {
     EXPECT_GE(CountOf(c, FeedbackKind::Polygon), static_cast<size_t>(kParticleCount));
     for (const Particle& p : particles) {
         const float s = p.halfSize;
-        const float corners[4][4] = {{p.x - s, p.y - s, 0, 0}, {p.x - s, p.y + s, 0, 1},
-                                     {p.x + s, p.y + s, 1, 1}, {p.x + s, p.y - s, 1, 0}};
+        const float corners[4][4] = {
+            {p.x - s, p.y - s, 0, 0}, {p.x - s, p.y + s, 0, 1}, {p.x + s, p.y + s, 1, 1}, {p.x + s, p.y - s, 1, 0}};
         for (const auto& k : corners) {
             GLdouble wx = 0, wy = 0, wz = 0;
             gluProject(k[0], k[1], -1.0, modelview, projection, viewport, &wx, &wy, &wz);

@@ -26,9 +26,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kImageFiles[] = {
-    "demologo.tga", "demologo_sub.tga", "blinky.tga",     "pinky.tga",      "inkey.tga",
-    "clyde.tga",    "zub.tga",          "pacman.tga",     "mar_castle.tga", "mar_tube.tga",
-    "mar_shroom.tga", "mar_star.tga",   "mar_mario.tga",  "vok.tga",        "font.tga",
+    "demologo.tga",   "demologo_sub.tga", "blinky.tga",    "pinky.tga",      "inkey.tga",
+    "clyde.tga",      "zub.tga",          "pacman.tga",    "mar_castle.tga", "mar_tube.tga",
+    "mar_shroom.tga", "mar_star.tga",     "mar_mario.tga", "vok.tga",        "font.tga",
 };
 
 }  // namespace
