@@ -32,7 +32,7 @@ const double kTimes[] = {72000.0, 72016.667, 72500.0, 73000.0, 73400.0, 73725.0,
                          82500.0, 82999.9, 83000.0, 83000.1, 83100.0, 83199.9, 83200.0, 83200.1, 83700.0,
                          84400.0, 85100.0, 85966.667, 85983.333, 85999.9};
 
-// The strip as first specified: the tube's material, then every corner of every face in order.
+// The tube as it was first drawn: its material, then one strip through every corner of every face.
 unsigned CompileReferenceStrip() {
     const EmbeddedMesh& m = tunnelTubeMesh;
     const MaterialRow& row = m.materials[0];
