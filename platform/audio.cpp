@@ -136,8 +136,15 @@ double MusicPositionMs() {
 
 bool MusicSeek(double trackMs) {
     if (!music) return false;
+    // The new place is first heard with the next buffer: aim where the picture will be then.
+    double lead = kBufferMs / 2.0;
+    if (mixedPositionMs >= 0.0 && !Mix_PausedMusic()) {
+        double since = static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
+                       static_cast<double>(SDL_GetPerformanceFrequency());
+        lead = since < kBufferMs ? kBufferMs - since : 0.0;
+    }
     ForgetPosition();
-    return Mix_SetMusicPosition(trackMs / 1000.0) == 0;
+    return Mix_SetMusicPosition((trackMs + lead) / 1000.0) == 0;
 }
 
 void MusicMute(bool muted) {

@@ -72,8 +72,9 @@ static void WireTunnel(float r) {
     glRotatef(90.0f, 0.0f, 1.0f, 0.0f);  // the tube's length along the line of sight
     glRotatef(360.0f * r, 1.0f, 0.0f, 0.0f);
     glDisable(GL_LIGHTING);
+    // No depth clear between passes: with depth testing off they neither read nor write depth,
+    // and the sprites clear it before they draw.
     for (int pass = 0; pass < 3; ++pass) {
-        if (pass > 0) glClear(GL_DEPTH_BUFFER_BIT);
         glLineWidth(tunnelPasses[pass].lineWidth);
         glColor3f(tunnelPasses[pass].red, tunnelPasses[pass].green, tunnelPasses[pass].blue);
         glCallList(tunnelTubeList);

@@ -1,10 +1,8 @@
-// The compiled mesh lists on a real GL context: materials inside the lists, the emitted
-// vertices, and the tube's single line strip (read back with GL feedback).
+// The compiled mesh lists on a real GL context: materials inside the lists and the emitted
+// vertices (read back with GL feedback). The tube's picture is tested in tunnel_picture_test.cpp.
 #include "platform/gl.h"
 
 #include <cmath>
-#include <map>
-#include <set>
 #include <vector>
 
 #include "geometry/mesh.h"
@@ -175,45 +173,17 @@ TEST_F(GeometryLists, ShininessAbove128LeavesTheCurrentValue) {
     while (glGetError() != GL_NO_ERROR) {}
 }
 
-TEST_F(GeometryLists, TubeIsOneStripOfTheTriangulationsEdges) {
+TEST_F(GeometryLists, TubeListLeavesItsLastCornersNormalAndTextureCoordinate) {
     const EmbeddedMesh& m = tunnelTubeMesh;
     const unsigned list = CompileMesh(m);
-    const float scale = 1.0f / 600.0f;
-    UseModelView(scale);
-    glDisable(GL_LIGHTING);
-    const std::vector<Primitive> prims = Capture(list, scale);
-    glEnable(GL_LIGHTING);
-    ASSERT_EQ(prims.size(), 8255u);  // segments of one strip of 8256 points
-
-    // Each strip point back to its position index (positions lie metres apart).
-    auto nearest = [&](const Vertex& v) {
-        int best = -1;
-        double bestD = 1e30;
-        for (int i = 0; i < m.positionCount; ++i) {
-            const double d =
-                std::hypot(v.x - m.positions[i][0], std::hypot(v.y - m.positions[i][1], v.z - m.positions[i][2]));
-            if (d < bestD) bestD = d, best = i;
-        }
-        EXPECT_LT(bestD, 0.01);
-        return best;
-    };
-    std::set<std::pair<int, int>> edges, traced;
-    for (int i = 0; i < m.faceCount; ++i)
-        for (int c = 0; c < 3; ++c) {
-            const int a = PositionIndex(m, i, c), b = PositionIndex(m, i, (c + 1) % 3);
-            edges.insert({std::min(a, b), std::max(a, b)});
-        }
-    int previousEnd = -1;
-    for (size_t k = 0; k < prims.size(); ++k) {
-        ASSERT_TRUE(prims[k].line);
-        const int a = nearest(prims[k].v[0]), b = nearest(prims[k].v[1]);
-        if (k > 0) {
-            ASSERT_EQ(a, previousEnd) << "the strip is continuous";
-        }
-        previousEnd = b;
-        if (a == b) continue;
-        ASSERT_TRUE(edges.count({std::min(a, b), std::max(a, b)})) << "chord at segment " << k;
-        traced.insert({std::min(a, b), std::max(a, b)});
-    }
-    EXPECT_EQ(traced.size(), edges.size());
+    glNormal3f(0, 1, 0);
+    glTexCoord2f(0.25f, 0.75f);
+    glCallList(list);
+    float normal[4] = {0}, texCoord[4] = {0};
+    glGetFloatv(GL_CURRENT_NORMAL, normal);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, texCoord);
+    const MeshFace16& last = m.faces16[m.faceCount - 1];
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(normal[i], m.normals[last.normal[2]][i]) << i;
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(texCoord[i], m.texCoords[last.texCoord[2]][i]) << i;
+    glDeleteLists(list, 1);
 }
