@@ -17,8 +17,8 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-static const int kFloorFrames = 60;                                // white frames rendered past the end of the show
-static const int kStartupProbes = 5;                               // fresh processes timed for the start-up figure
+static const int kFloorFrames = 60;                             // white frames rendered past the end of the show
+static const int kStartupProbes = 5;                            // fresh processes timed for the start-up figure
 static const char* const kProbeEnv = "BRIMVALE_STARTUP_PROBE";  // set only in those probes
 static const double kMicrosPerMs = 1000.0;
 static const double kBytesPerMb = 1024.0 * 1024.0;
@@ -147,10 +147,7 @@ int RunBench(const DemoOptions& o) {
 
     // Every frame of the show, then kFloorFrames white ones past its end.
     FrameStep step = OfflineStep(o);
-    int64_t firstPast = static_cast<int64_t>(std::ceil(kDemoEndMs / o.stepMs));
-    while (firstPast > 0 && FrameTime(step, firstPast - 1) >= kDemoEndMs) --firstPast;
-    while (FrameTime(step, firstPast) < kDemoEndMs) ++firstPast;
-    int64_t lastIndex = firstPast + kFloorFrames - 1;
+    int64_t lastIndex = FirstFrameAtOrAfter(step, kDemoEndMs) + kFloorFrames - 1;
     fprintf(stderr, "bench: %lld frames at %dx%d, step %.3f ms\n", static_cast<long long>(lastIndex + 1), o.width,
             o.height, o.stepMs);
     BenchClock::time_point started = BenchClock::now();

@@ -1,6 +1,7 @@
 // The program's whole life: options, the display-mode question, window, loop, teardown.
 #include <cstdio>
 
+#include "app/messages.h"
 #include "app/offline.h"
 #include "app/options.h"
 #include "app/player.h"
@@ -24,7 +25,6 @@ int DemoMain(int argc, char** argv) {
     // Any window or frame shape shows the picture at its own aspect, with black bars.
     PlatformSetPictureAspect(kWidth, kHeight);
     if (headless) {
-        platformHeadless = true;
         PlatformUseHeadlessDrivers();
         fullscreen = false;
     } else if (!PlatformOpenDisplay()) {
@@ -36,7 +36,7 @@ int DemoMain(int argc, char** argv) {
         fullscreen = false;
     } else if (options.forceFullscreen) {
         fullscreen = true;
-    } else if (PlatformMessageBox("Fullscreen?", "Select mode", MB_YESNO) == IDNO) {
+    } else if (ShowMessage(Message::AskFullscreen) == IDNO) {
         fullscreen = false;
     }
 

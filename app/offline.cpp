@@ -9,17 +9,26 @@
 #include <cstdio>
 
 #include "app/shell.h"
+#include "app/startup.h"
 #include "scenes/timeline.h"
 
 FrameStep OfflineStep(const DemoOptions& options) {
     return options.stepGiven ? FrameStep{options.stepMs, 1.0} : FrameStep{1000.0, 60.0};
 }
 
+int64_t FirstFrameAtOrAfter(const FrameStep& step, double t) {
+    // An estimate, then corrected in the same arithmetic as FrameTime.
+    int64_t i = std::max<int64_t>(0, static_cast<int64_t>(std::floor(t * step.frames / step.ms)) - 1);
+    while (FrameTime(step, i) < t) ++i;
+    while (i > 0 && FrameTime(step, i - 1) >= t) --i;
+    return i;
+}
+
 // One offline frame at time t; previous is the time of the frame before it.
 static void RenderOfflineFrame(double t, double previous) {
     frameMs = t - previous;
     demoTimeMs = t;
-    RenderFrame();
+    RenderFrame(t, frameMs, CurrentCamera());
     // Nothing is presented offline: without a flush the driver would queue the whole run's
     // commands and memory would grow with the demo time.
     glFlush();
@@ -30,6 +39,7 @@ void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, 
     for (int64_t i = 0;; ++i) {
         // Times come from the frame index, not a running sum, so long runs do not drift.
         double t = std::min(FrameTime(step, i), endMs);
+        StartMusicWithTitle(t);  // a replay (below) leaves the music to the live loop
         RenderOfflineFrame(t, previous);
         previous = t;
         if (!onFrame(static_cast<int>(i), t, user)) return;
@@ -55,8 +65,7 @@ void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
     size_t stride = static_cast<size_t>(width) * 4;
-    for (int y = 0; y < height; ++y)
-        std::copy_n(&rows[stride * (height - 1 - y)], stride, &rgba[stride * y]);
+    for (int y = 0; y < height; ++y) std::copy_n(&rows[stride * (height - 1 - y)], stride, &rgba[stride * y]);
     // The picture is opaque on screen; the framebuffer's alpha is whatever the blending left.
     for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
 }

@@ -18,6 +18,8 @@ struct FrameStep {
 inline double FrameTime(const FrameStep& step, int64_t i) { return static_cast<double>(i) * step.ms / step.frames; }
 // --step MS, or exactly 1000/60 ms when none was given.
 FrameStep OfflineStep(const DemoOptions& options);
+// The first frame whose time reaches t (0 for t at or below 0), in the frame times' own arithmetic.
+int64_t FirstFrameAtOrAfter(const FrameStep& step, double t);
 
 void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
                       void* user);
@@ -36,19 +38,3 @@ int RunShot(const DemoOptions& options);
 int RunShots(const DemoOptions& options);
 int RunCapture(const DemoOptions& options);
 int RunBench(const DemoOptions& options);
-
-// ---- capture ----
-// Which frames a capture renders and writes. Frame i is rendered at demo time i * 1000 / fps.
-// Frames before firstWritten are rendered but not written.
-struct CapturePlan {
-    double fps;
-    double stepMs;         // 1000 / fps
-    int64_t firstWritten;  // first frame at or after --from
-    int64_t lastRendered;  // last frame before --to, or the white frame past the show's end
-    int64_t musicFrame;    // first frame of window 2 (the music starts in it), -1 if none rendered
-};
-CapturePlan PlanCapture(double fps, double fromMs, double toMs);
-inline double CaptureFrameMs(const CapturePlan& plan, int64_t i) { return FrameTime(FrameStep{1000.0, plan.fps}, i); }
-
-// One progress line on stderr (refreshed a few times a second on a terminal); `last` ends it.
-void ShowProgress(const char* label, int64_t done, int64_t total, double elapsedSec, bool last);

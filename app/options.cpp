@@ -111,18 +111,23 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     app.add_flag("--windowed", o.windowed, "Play in a window without asking (1024 x 768, or --size)");
     app.add_flag("--fullscreen", o.forceFullscreen, "Play full screen without asking");
     app.add_option("--shot", shotArgs, "Render offscreen up to demo time MS and write that frame as PNG")
-        ->expected(2)->type_name("MS FILE");
+        ->expected(2)
+        ->type_name("MS FILE");
     app.add_option("--shots", shotsArgs, "Render offscreen in one pass and write DIR/T.png for each time T (ms)")
-        ->expected(2)->type_name("T1,T2,... DIR");
+        ->expected(2)
+        ->type_name("T1,T2,... DIR");
     app.add_option("--capture", o.captureOut, "Render the show offscreen to a video (.mp4/.mkv/.webm) or a PNG folder");
     app.add_flag("--loop", o.loop, "Live: start the show again at its end");
-    app.add_option("--fps", o.fps, "Capture frame rate; live: the most frames a second")->check(CLI::Range(1.0, 1000.0));
-    app.add_option("--from", o.fromMs, "Live: start at this demo time (ms); capture: first demo time written")->check(CLI::NonNegativeNumber);
+    app.add_option("--fps", o.fps, "Capture frame rate; live: the most frames a second")
+        ->check(CLI::Range(1.0, 1000.0));
+    app.add_option("--from", o.fromMs, "Live: start at this demo time (ms); capture: first demo time written")
+        ->check(CLI::NonNegativeNumber);
     app.add_option("--to", o.toMs, "Capture: demo time where writing stops (ms, exclusive)");
     app.add_flag("--bench", o.bench, "Measure every frame of the show offscreen and print a table");
     app.add_option("--json", o.jsonFile, "Benchmark: also write the figures as JSON");
     app.add_option("--size", size, "Picture size WxH (default 1024x768): the live window or the offscreen frame");
-    app.add_option("--step", o.stepMs, "Fixed frame duration in ms for --shot, --bench and live --from's replay (default 1000/60)")
+    app.add_option("--step", o.stepMs,
+                   "Fixed frame duration in ms for --shot, --bench and live --from's replay (default 1000/60)")
         ->check(CLI::Range(0.001, 1000000.0));
     auto* stepOpt = app.get_option("--step");
     auto* seedOpt = app.add_option("--seed", o.seed, "Fixed random seed instead of the tick count");
@@ -149,7 +154,8 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     if (!shotsArgs.empty()) {
         o.shots = true;
         if (!ParseTimes(shotsArgs[0], o.shotsMs)) {
-            fprintf(stderr, "--shots: '%s' is not a list of times in whole ms, e.g. 0,2000,2400\n", shotsArgs[0].c_str());
+            fprintf(stderr, "--shots: '%s' is not a list of times in whole ms, e.g. 0,2000,2400\n",
+                    shotsArgs[0].c_str());
             return kUsageStatus;
         }
         o.shotsDir = shotsArgs[1];
@@ -175,10 +181,9 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     for (const OptionUse& use : kOptionUses) {
         if (app.get_option(use.name)->count() == 0) continue;
         bool still = o.shot || o.shots;  // one still or many: the same offline pass
-        if ((live && use.live) || (still && use.shot) || (o.capture && use.capture) || (o.bench && use.bench))
-            continue;
-        const char* mode = o.shot    ? "--shot"
-                           : o.shots ? "--shots"
+        if ((live && use.live) || (still && use.shot) || (o.capture && use.capture) || (o.bench && use.bench)) continue;
+        const char* mode = o.shot      ? "--shot"
+                           : o.shots   ? "--shots"
                            : o.capture ? "--capture"
                            : o.bench   ? "--bench"
                                        : "live play";

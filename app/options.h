@@ -5,29 +5,29 @@
 #include <vector>
 
 struct DemoOptions {
-    bool windowed = false;        // --windowed: skip the question, windowed run
+    bool windowed = false;         // --windowed: skip the question, windowed run
     bool forceFullscreen = false;  // --fullscreen: skip the question, full-screen run
-    bool shot = false;            // --shot MS FILE
+    bool shot = false;             // --shot MS FILE
     double shotMs = 0.0;
     std::string shotFile;
-    bool shots = false;           // --shots T1,T2,... DIR
+    bool shots = false;            // --shots T1,T2,... DIR
     std::vector<int64_t> shotsMs;  // ascending, whole ms
     std::string shotsDir;
-    bool capture = false;         // --capture OUT
+    bool capture = false;  // --capture OUT
     std::string captureOut;
-    double fps = 60.0;            // --fps N (capture rate; live: a cap on the frame rate)
+    double fps = 60.0;  // --fps N (capture rate; live: a cap on the frame rate)
     bool fpsGiven = false;
-    double fromMs = 0.0;          // --from MS
-    double toMs = -1.0;           // --to MS (negative: the whole show)
-    bool bench = false;           // --bench
-    std::string jsonFile;         // --json FILE
-    int width = 1024;             // --size WxH
+    double fromMs = 0.0;   // --from MS
+    double toMs = -1.0;    // --to MS (negative: the whole show)
+    bool bench = false;    // --bench
+    std::string jsonFile;  // --json FILE
+    int width = 1024;      // --size WxH
     int height = 768;
     double stepMs = 1000.0 / 60.0;  // --step MS
     bool stepGiven = false;
-    bool seedGiven = false;       // --seed N
+    bool seedGiven = false;  // --seed N
     uint32_t seed = 0;
-    bool loop = false;            // --loop: live play starts again at the end
+    bool loop = false;  // --loop: live play starts again at the end
     bool sizeGiven = false;
 };
 

@@ -24,19 +24,19 @@ static const int kFramesToDecide = 8;     // consecutive frames before pacing ch
 static const int kOverlayFrames = 30;     // frames averaged for the overlay's rate
 
 // ---- globals ----
-bool livePlayer = false;     // live play: the music and pacing follow the loop
-bool paused = false;         // Space
-bool overlayShown = false;   // F1
-double paceFpsCap = 0.0;     // --fps in live play
-bool pacingActive = false;   // the loop waits out the frame period itself
-int musicRepositions = 0;    // track moved to the demo time after its start
-double musicDriftMs = 0.0;   // track position less demo time, last frame
+bool livePlayer = false;    // live play: the music and pacing follow the loop
+bool paused = false;        // Space
+bool overlayShown = false;  // F1
+double paceFpsCap = 0.0;    // --fps in live play
+bool pacingActive = false;  // the loop waits out the frame period itself
+int musicRepositions = 0;   // track moved to the demo time after its start
+double musicDriftMs = 0.0;  // track position less demo time, last frame
 
 using Clock = std::chrono::steady_clock;
 static Clock::time_point lastPresent;  // end of the previous paced frame
 static bool havePresent = false;
-static int fastFrames = 0;             // consecutive frames far shorter than the period
-static int slowFrames = 0;             // consecutive frames of about the period or longer
+static int fastFrames = 0;  // consecutive frames far shorter than the period
+static int slowFrames = 0;  // consecutive frames of about the period or longer
 static double recentFrameMs[kOverlayFrames] = {};
 static int recentCount = 0;
 
@@ -67,7 +67,7 @@ void PlayerKey(unsigned vk) {
 
 // ---- music ----
 void FollowMusic(double timeMs) {
-    double startMs = WindowStart(2);
+    double startMs = WindowStart(kMusicWindow);
     if (timeMs < startMs) return;
     double trackMs = timeMs - startMs;
     if (!musicStarted) {
@@ -168,10 +168,7 @@ void ReplayTo(double fromMs, const DemoOptions& options) {
     glViewport(viewport[0], viewport[1], 1, 1);
     glScissor(viewport[0], viewport[1], 1, 1);
     glEnable(GL_SCISSOR_TEST);
-    bool heldMusic = !musicStarted;
-    musicStarted = true;  // the title scene must not start the track during the replay
     double previous = ReplayFrames(OfflineStep(options), fromMs);
-    if (heldMusic) musicStarted = false;
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
     glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
     if (!scissorOn) glDisable(GL_SCISSOR_TEST);

@@ -7,13 +7,13 @@
 #include "app/options.h"
 
 // ---- state ----
-extern bool livePlayer;        // set for live play: the music and pacing follow the loop
-extern bool paused;            // Space: no frame is rendered, the clock and music stand still
-extern bool overlayShown;      // F1
-extern double paceFpsCap;      // --fps in live play, 0 for none
-extern bool pacingActive;      // the loop waits itself: presentation was found unpaced
-extern int musicRepositions;   // times the track was moved to the demo time (start excluded)
-extern double musicDriftMs;    // track position less demo time at the last frame, before any move
+extern bool livePlayer;       // set for live play: the music and pacing follow the loop
+extern bool paused;           // Space: no frame is rendered, the clock and music stand still
+extern bool overlayShown;     // F1
+extern double paceFpsCap;     // --fps in live play, 0 for none
+extern bool pacingActive;     // the loop waits itself: presentation was found unpaced
+extern int musicRepositions;  // times the track was moved to the demo time (start excluded)
+extern double musicDriftMs;   // track position less demo time at the last frame, before any move
 
 // A player key went down (first press only, not its repeats).
 void PlayerKey(unsigned vk);

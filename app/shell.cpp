@@ -8,10 +8,12 @@
 #include <cmath>
 #include <iterator>
 
+#include "app/messages.h"
 #include "app/player.h"
 #include "app/startup.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "render/angles.h"
 #include "render/material.h"
 #include "render/particles.h"
 #include "scenes/scenes.h"
@@ -20,23 +22,21 @@
 // ---- constants ----
 static const char* const kClassName = "OpenGL";
 static const unsigned kKeyL = 76;
-static const double kDegToRad = 0.017453292519943295;
-static const double kHalfPi = 1.5707963267948966;
-static const float kCameraStep = 0.2f;       // units per frame along the view direction
-static const float kCameraTurnDeg = 0.5f;    // degrees per frame
+static const float kCameraStep = 0.2f;     // units per frame along the view direction
+static const float kCameraTurnDeg = 0.5f;  // degrees per frame
 
 // ---- globals ----
-double demoTimeMs = 0.0;       // sum of measured frame durations
-double frameMs = 0.0;          // last frame's duration
-unsigned char keys[256] = {};  // key-down state by virtual-key code
-bool active = true;            // false while minimised
-bool fullscreen = true;        // display mode
-int lightingOn = 1;            // lighting as flipped by L
-int lightingKeyLatch = 0;      // set by the first L, never cleared
+double demoTimeMs = 0.0;                      // sum of measured frame durations
+double frameMs = 0.0;                         // last frame's duration
+unsigned char keys[256] = {};                 // key-down state by virtual-key code
+bool active = true;                           // false while minimised
+bool fullscreen = true;                       // display mode
+int lightingOn = 1;                           // lighting as flipped by L
+int lightingKeyLatch = 0;                     // set by the first L, never cleared
 float camX = 0.0f, camY = 0.0f, camZ = 0.0f;  // free-camera position
-float camRoll = 0.0f;                          // no key changes it
-float camYaw = 0.0f;                           // Left/Right
-float camPitch = 0.0f;                         // Page Up/Page Down
+float camRoll = 0.0f;                         // no key changes it
+float camYaw = 0.0f;                          // Left/Right
+float camPitch = 0.0f;                        // Page Up/Page Down
 
 static bool quitRequested = false;  // the loop's quit flag
 static bool reachedEnd = false;     // the loop was left because the show had ended
@@ -48,18 +48,14 @@ void ResizeViewport(int width, int height) {
     int x = 0, y = 0;
     PlatformPictureOrigin(&x, &y);
     glViewport(x, y, width, height);
+    // Bars stay black: the picture's clears and draws are confined to its area.
+    glScissor(x, y, width, height);
+    glEnable(GL_SCISSOR_TEST);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-}
-
-void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch) {
-    glRotated(roll, 0.0, 0.0, 1.0);
-    glRotated(yaw, 0.0, 1.0, 0.0);
-    glRotated(pitch, 1.0, 0.0, 0.0);
-    glTranslated(-x, -y, -z);
 }
 
 intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
@@ -84,11 +80,9 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
     case WM_KEYUP:
         if (wParam < 256) keys[wParam] = 0;
         return 0;
-    case WM_SYSCOMMAND:
-        // Screen saver and monitor power-saving are swallowed; no other system command reaches
-        // us, since there is no system menu to hand them to.
-        return 0;
     default:
+        // Screen saver and monitor power-saving requests among them: swallowed, there is no
+        // system menu to hand anything to.
         return 0;
     }
 }
@@ -96,7 +90,7 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
 bool CreateDemoWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
     fullscreen = fullscreenFlag;
     if (!PlatformRegisterClass(kClassName)) {
-        PlatformMessageBox("Can't register window claass", "Shit!", MB_ICONINFORMATION);
+        ShowMessage(Message::ClassRefused);
         return false;
     }
     if (fullscreen) {
@@ -106,7 +100,7 @@ bool CreateDemoWindow(const char* title, int width, int height, int bits, bool f
     if (!PlatformCreateWindow(title, width, height, bits, fullscreen)) {
         // No window or context: carrying on would draw into nothing, so end cleanly instead.
         windowCreationFailed = true;
-        PlatformMessageBox("Cannot create the OpenGL window", "Shit!", MB_ICONERROR);
+        ShowMessage(Message::NoWindow);
         if (fullscreen) {
             PlatformRestoreDisplayMode();
             PlatformShowCursor(true);
@@ -128,14 +122,15 @@ void DestroyDemoWindow() {
         PlatformRestoreDisplayMode();
         PlatformShowCursor(true);
     }
-    if (!PlatformReleaseCurrent()) PlatformMessageBox("Cannot release hRC and hDC", "Shit!", MB_ICONERROR);
-    if (!PlatformDeleteContext()) PlatformMessageBox("Cannot release hRC", "Shit!", MB_ICONERROR);
-    if (!PlatformDestroyWindow()) PlatformMessageBox("Cannot release hWND", "Shit!", MB_ICONINFORMATION);
-    if (!PlatformUnregisterClass(kClassName))
-        PlatformMessageBox("Cannot release hInstance", "Shit!", MB_ICONINFORMATION);
+    if (!PlatformReleaseCurrent()) ShowMessage(Message::ReleaseDcAndContext);
+    if (!PlatformDeleteContext()) ShowMessage(Message::ReleaseContext);
+    if (!PlatformDestroyWindow()) ShowMessage(Message::ReleaseWindow);
+    if (!PlatformUnregisterClass(kClassName)) ShowMessage(Message::ReleaseClass);
 }
 
 // ---- loop ----
+CameraPose CurrentCamera() { return CameraPose{camX, camY, camZ, camRoll, camYaw, camPitch}; }
+
 void HandleFrameKeys() {
     if (keys[kKeyL] && lightingKeyLatch == 0) {
         lightingKeyLatch = 1;
@@ -146,8 +141,8 @@ void HandleFrameKeys() {
             glDisable(GL_LIGHTING);
     }
     // Up and Down use the angles from before this iteration's turn keys.
-    double p = camPitch * kDegToRad;
-    double w = camYaw * kDegToRad - kHalfPi;
+    double p = camPitch * kRadiansPerDegree;
+    double w = camYaw * kRadiansPerDegree - kHalfPi;
     if (keys[VK_UP]) {
         camX = static_cast<float>(camX + kCameraStep * std::cos(w) * std::cos(p));
         camZ = static_cast<float>(camZ + kCameraStep * std::sin(w) * std::cos(p));
@@ -187,8 +182,11 @@ bool MainLoopIteration() {
         reachedEnd = false;
     } else {
         uint32_t t0 = GetTickCount();
-        if (livePlayer) FollowMusic(demoTimeMs);
-        RenderFrame();
+        if (livePlayer)
+            FollowMusic(demoTimeMs);
+        else
+            StartMusicWithTitle(demoTimeMs);
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         if (overlayShown) DrawOverlay(demoTimeMs, frameMs);
         PlatformSwapBuffers();
         if (livePlayer) PaceFrame();
@@ -205,8 +203,7 @@ bool RunMainLoop(double startMs) {
     demoTimeMs = startMs;
     quitRequested = false;
     reachedEnd = false;
-    while (MainLoopIteration()) {
-    }
+    while (MainLoopIteration()) {}
     return reachedEnd;
 }
 

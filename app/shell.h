@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include "platform/platform.h"
+#include "scenes/timeline.h"
 
 // ---- demo clock ----
 extern double demoTimeMs;  // sum of the measured durations of all frames so far
@@ -23,7 +24,6 @@ bool CreateDemoWindow(const char* title, int width, int height, int bits, bool f
 void DestroyDemoWindow();
 intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam);
 void ResizeViewport(int width, int height);
-void ApplyCamera(float x, float y, float z, float roll, float yaw, float pitch);
 
 // ---- loop ----
 // One iteration of the main loop; returns false once the loop is to be left.
@@ -31,6 +31,8 @@ bool MainLoopIteration();
 // Runs the loop until it is left, the clock starting at startMs (0 for the whole show). True
 // when it was left because the show had ended, not by Escape or a close.
 bool RunMainLoop(double startMs = 0.0);
+// The free camera as it stands, for RenderFrame.
+CameraPose CurrentCamera();
 // The L key and camera keys, as processed after each frame.
 void HandleFrameKeys();
 

@@ -3,29 +3,12 @@
 
 #include "platform/gl.h"
 
+#include "app/messages.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
-#include "platform/platform.h"
 #include "render/font.h"
 #include "render/particles.h"
-
-// ---- texture slots ----
-Texture demoLogoTex = {};     // title, 2-6 s
-Texture demoLogoSubTex = {};  // subtitle, 2-6 s
-Texture blinkyTex = {};       // chase sprites, 72-86 s
-Texture pinkyTex = {};
-Texture inkeyTex = {};
-Texture clydeTex = {};
-Texture zubTex = {};
-Texture pacmanTex = {};
-Texture marCastleTex = {};    // platform panel, 77-83 s
-Texture marTubeTex = {};
-Texture marShroomTex = {};
-Texture marStarTex = {};
-Texture marMarioTex = {};
-Texture groupLogoTex = {};    // group logo, 0-2 s
-Texture fontTex = {};         // glyph sheet
-Texture ringTex = {};         // particle sprite
+#include "scenes/timeline.h"
 
 // ---- audio ----
 HSTREAM musicStream = 0;    // the soundtrack, 0 = none
@@ -41,13 +24,20 @@ struct TextureFile {
 };
 // Loaded in this order; the ring comes later, with a message of its own.
 static const TextureFile kTextureFiles[] = {
-    {&demoLogoTex, "data\\demologo.tga"},    {&demoLogoSubTex, "data\\demologo_sub.tga"},
-    {&blinkyTex, "data\\blinky.tga"},        {&pinkyTex, "data\\pinky.tga"},
-    {&inkeyTex, "data\\inkey.tga"},          {&clydeTex, "data\\clyde.tga"},
-    {&zubTex, "data\\zub.tga"},              {&pacmanTex, "data\\pacman.tga"},
-    {&marCastleTex, "data\\mar_castle.tga"}, {&marTubeTex, "data\\mar_tube.tga"},
-    {&marShroomTex, "data\\mar_shroom.tga"}, {&marStarTex, "data\\mar_star.tga"},
-    {&marMarioTex, "data\\mar_mario.tga"},   {&groupLogoTex, "data\\vok.tga"},
+    {&demoLogoTex, "data\\demologo.tga"},
+    {&demoLogoSubTex, "data\\demologo_sub.tga"},
+    {&blinkyTex, "data\\blinky.tga"},
+    {&pinkyTex, "data\\pinky.tga"},
+    {&inkeyTex, "data\\inkey.tga"},
+    {&clydeTex, "data\\clyde.tga"},
+    {&zubTex, "data\\zub.tga"},
+    {&pacmanTex, "data\\pacman.tga"},
+    {&marCastleTex, "data\\mar_castle.tga"},
+    {&marTubeTex, "data\\mar_tube.tga"},
+    {&marShroomTex, "data\\mar_shroom.tga"},
+    {&marStarTex, "data\\mar_star.tga"},
+    {&marMarioTex, "data\\mar_mario.tga"},
+    {&groupLogoTex, "data\\vok.tga"},
     {&fontTex, "data\\font.tga"},
 };
 
@@ -57,7 +47,7 @@ bool InitScene() {
     glDisable(GL_TEXTURE_2D);
 
     for (const TextureFile& f : kTextureFiles)
-        if (!LoadTgaTexture(*f.slot, f.path)) PlatformMessageBox("", "", MB_OK);
+        if (!LoadTgaTexture(*f.slot, f.path)) ShowMessage(Message::TextureMissing);
 
     meshListB = CompileMesh(meshDataB);
     BuildFigureLists();
@@ -66,7 +56,7 @@ bool InitScene() {
 
     InitParticles();
     glShadeModel(GL_SMOOTH);
-    if (!LoadTgaTexture(ringTex, "data\\ring.tga")) PlatformMessageBox("SHIT!", "", MB_OK);
+    if (!LoadTgaTexture(ringTex, "data\\ring.tga")) ShowMessage(Message::RingMissing);
 
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
@@ -84,11 +74,10 @@ bool InitScene() {
 }
 
 void InitAudio() {
-    if ((BASS_GetVersion() >> 16) != 0x0203)
-        PlatformMessageBox("An incorrect version of BASS.DLL was loaded", nullptr, MB_ICONERROR);
+    if ((BASS_GetVersion() >> 16) != 0x0203) ShowMessage(Message::WrongAudioVersion);
     BASS_Init(-1, 44100, 0, nullptr, nullptr);
     musicStream = BASS_StreamCreateFile(false, "data\\brimvale.mp3", 0, 0, 0);
-    if (musicStream == 0) PlatformMessageBox("", "", MB_OK);
+    if (musicStream == 0) ShowMessage(Message::MusicMissing);
     musicStarted = false;
 }
 
@@ -96,4 +85,8 @@ void StartMusicOnce() {
     if (musicStarted) return;
     musicStarted = true;
     BASS_ChannelPlay(musicStream, false);
+}
+
+void StartMusicWithTitle(double timeMs) {
+    if (timeMs >= WindowStart(kMusicWindow)) StartMusicOnce();
 }

@@ -1,13 +1,7 @@
 // Scene start-up: fixed GL state, textures, display lists, particles, light, glyphs and audio.
 #pragma once
 #include "platform/audio.h"
-#include "render/texture.h"
-
-// ---- texture slots ----
-extern Texture demoLogoTex, demoLogoSubTex;
-extern Texture blinkyTex, pinkyTex, inkeyTex, clydeTex, zubTex, pacmanTex;
-extern Texture marCastleTex, marTubeTex, marShroomTex, marStarTex, marMarioTex;
-extern Texture groupLogoTex, fontTex, ringTex;
+#include "render/texture_slots.h"  // the slots InitScene fills
 
 // ---- audio ----
 extern HSTREAM musicStream;
@@ -16,3 +10,5 @@ extern bool musicStarted;
 bool InitScene();
 void InitAudio();
 void StartMusicOnce();
+// The shell's music start: StartMusicOnce at the first frame at or past the title window's start.
+void StartMusicWithTitle(double timeMs);

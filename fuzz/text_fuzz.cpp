@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The printer's logic is the target, not the rasteriser: softpipe runs these many tiny draws
     // about ten times faster than llvmpipe.
     setenv("GALLIUM_DRIVER", "softpipe", 0);
-    platformHeadless = true;
+    PlatformUseHeadlessDrivers();
     if (!PlatformCreateWindow("text fuzz", 64, 48, 32, false)) {
         std::abort();  // no GL context: nothing here could be tested
     }
@@ -107,8 +107,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!(typed >= 1.0)) Check(printed == 0);
     if (typed >= 1.0) Check(sum <= static_cast<long>(std::min(typed, static_cast<double>(total))));
-    if (r >= 1.0f && total > 0) Check(printed > 0 && shown[printed - 1] == std::min<long>(
-                                          kLineLimit, lines[printed - 1] ? static_cast<long>(std::strlen(lines[printed - 1])) : 0));
+    if (r >= 1.0f && total > 0)
+        Check(printed > 0 &&
+              shown[printed - 1] ==
+                  std::min<long>(kLineLimit,
+                                 lines[printed - 1] ? static_cast<long>(std::strlen(lines[printed - 1])) : 0));
 
     TypedTextBlock(lines.data(), count, x, y, r);
     Check(glGetError() == GL_NO_ERROR);

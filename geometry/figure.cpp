@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "geometry/mesh.h"
+#include "render/angles.h"
 
 // Part offsets: a hundredth of each part's bounding-box centre, plus the pair's side shift.
 static const float topOffsetZ = 0.00231824f;
@@ -18,20 +19,17 @@ static const float pairOffsetY = -0.000234543f;
 static const float pairOffsetZ = -0.00137762f;
 static const float pairSideShift = 0.226645f;  // pair centre to the x = 0 plane
 static const float strideSideShift = 0.1234543f;
-static const double twoPi = 6.283185307179586;
-static const double swingRate = 22.61946710584651;  // 7.2 * pi: 3.6 swings per unit of phase
+static const double swingRate = 7.2 * kPi;  // radians per unit of phase: 3.6 swings
 
-void BuildFigureLists()
-{
+void BuildFigureLists() {
     figurePairList = CompileMesh(figurePairMesh);
     figureCoreList = CompileMesh(figureCoreMesh);
     figureTopList = CompileMesh(figureTopMesh);
 }
 
-static float NodAngle(float phase) { return static_cast<float>(20.0 * (1.0 - std::cos(twoPi * phase))); }
+static float NodAngle(float phase) { return static_cast<float>(20.0 * (1.0 - std::cos(kTwoPi * phase))); }
 
-static void DrawTop(int axis, float angle)
-{
+static void DrawTop(int axis, float angle) {
     glPushMatrix();
     if (axis == 0) glRotatef(angle, 1.0f, 0.0f, 0.0f);
     if (axis == 1) glRotatef(angle, 0.0f, 1.0f, 0.0f);
@@ -40,8 +38,7 @@ static void DrawTop(int axis, float angle)
     glPopMatrix();
 }
 
-static void DrawCore()
-{
+static void DrawCore() {
     glPushMatrix();
     glTranslatef(0.0f, coreOffsetY, coreOffsetZ);
     glCallList(figureCoreList);
@@ -49,8 +46,7 @@ static void DrawCore()
 }
 
 // Still and nod: the second copy is carried across to +x by two translations, not mirrored.
-static void DrawPairsAtRest()
-{
+static void DrawPairsAtRest() {
     glPushMatrix();
     glTranslatef(pairOffsetX, pairOffsetY, pairOffsetZ);
     glCallList(figurePairList);
@@ -62,8 +58,7 @@ static void DrawPairsAtRest()
     glPopMatrix();
 }
 
-void DrawFigureStill()
-{
+void DrawFigureStill() {
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     DrawTop(-1, 0.0f);
@@ -72,8 +67,7 @@ void DrawFigureStill()
     glPopMatrix();
 }
 
-void DrawFigureNod(float phase)
-{
+void DrawFigureNod(float phase) {
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     DrawTop(0, NodAngle(phase));
@@ -82,8 +76,7 @@ void DrawFigureNod(float phase)
     glPopMatrix();
 }
 
-void DrawFigureStride(float phase)
-{
+void DrawFigureStride(float phase) {
     const double s = phase * swingRate;
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
@@ -101,18 +94,17 @@ void DrawFigureStride(float phase)
     glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
     glTranslatef(0.0f, -strideSideShift, 0.0f);
     glTranslatef(pairOffsetX, 0.0f, pairOffsetZ);
-    glRotatef(static_cast<float>(15.0 * std::cos(s + 0.5 * 3.141592653589793)), 0.0f, 1.0f, 0.0f);
+    glRotatef(static_cast<float>(15.0 * std::cos(s + kHalfPi)), 0.0f, 1.0f, 0.0f);
     glCallList(figurePairList);
     glPopMatrix();
     glPopMatrix();
 }
 
-void DrawFigureShake(float phase)
-{
+void DrawFigureShake(float phase) {
     const double s = phase * swingRate;
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
-    DrawTop(1, static_cast<float>(-20.0 * std::cos(twoPi * phase)));
+    DrawTop(1, static_cast<float>(-20.0 * std::cos(kTwoPi * phase)));
     DrawCore();
     glPushMatrix();
     glTranslatef(pairOffsetX, pairOffsetY, pairOffsetZ);
@@ -123,7 +115,7 @@ void DrawFigureShake(float phase)
     glPushMatrix();
     glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
     glTranslatef(-pairOffsetX, pairOffsetY, pairOffsetZ);
-    glRotatef(static_cast<float>(12.0 * std::cos(s + 0.5 * 3.141592653589793)), 0.0f, 1.0f, 0.0f);
+    glRotatef(static_cast<float>(12.0 * std::cos(s + kHalfPi)), 0.0f, 1.0f, 0.0f);
     glCallList(figurePairList);
     glPopMatrix();
     glPopMatrix();

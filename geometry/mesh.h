@@ -46,7 +46,7 @@ extern const EmbeddedMesh meshDataB;       // 980 triangles, the pulsing object
 extern const EmbeddedMesh figurePairMesh;  // 316 triangles, 8-bit indices
 extern const EmbeddedMesh figureCoreMesh;  // 572 triangles
 extern const EmbeddedMesh figureTopMesh;   // 960 triangles, the sphere
-extern const EmbeddedMesh tunnelTubeMesh;  // 2752 faces drawn as one line strip
+extern const EmbeddedMesh tunnelTubeMesh;  // 2752 faces, a line strip through their corners
 
 // ---- display-list names, written once at start-up ----
 extern unsigned meshListA;
@@ -57,6 +57,7 @@ extern unsigned figureTopList;
 extern unsigned tunnelTubeList;
 
 // Allocates a list name, records the mesh with its materials, closes the list, returns the name.
+// A line-strip mesh is recorded as the distinct directed segments of its strip: the same pixels.
 unsigned CompileMesh(const EmbeddedMesh& mesh);
 // Run switch inside CompileMesh: ends the open primitive, sets the row's material, begins anew.
 void ApplyMeshMaterial(const EmbeddedMesh& mesh, int row);

@@ -13,18 +13,18 @@
 
 // ---- constants ----
 static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
-static const int kMixerChunkSamples = 1024;  // 23 ms at 44.1 kHz: the position's step
+static const int kMixerChunkSamples = 1024;        // 23 ms at 44.1 kHz: the position's step
 static const int kMixerRate = 44100;
 
 // ---- globals ----
 int audioStreamsOpened = 0;  // successful stream creations
 int audioPlayRequests = 0;   // play calls that reached a stream
 
-static bool deviceOpen = false;      // mixer output device running
-static Mix_Music* music = nullptr;   // the one stream; handle 1 refers to it
-static bool silentStream = false;    // stream accepted without a device: plays nothing
-static bool musicPaused = false;     // held by the player (pause, minimised)
-static bool musicMuted = false;      // M key
+static bool deviceOpen = false;     // mixer output device running
+static Mix_Music* music = nullptr;  // the one stream; handle 1 refers to it
+static bool silentStream = false;   // stream accepted without a device: plays nothing
+static bool musicPaused = false;    // held by the player (pause, minimised)
+static bool musicMuted = false;     // M key
 // Taken on the mixer's thread after each buffer is mixed: where the track stood and when.
 static std::atomic<double> mixedPositionMs{-1.0};
 static std::atomic<Uint64> mixedAt{0};
@@ -81,8 +81,7 @@ static bool LooksLikeMp3(const char* path) {
     return n == 4 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
 }
 
-HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length,
-                              uint32_t /*flags*/) {
+HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length, uint32_t /*flags*/) {
     if (fromMemory || offset != 0 || length != 0 || music || silentStream) return 0;
     std::string path = ResolveDataPath(file);
     if (path.empty()) return 0;
@@ -137,8 +136,15 @@ double MusicPositionMs() {
 
 bool MusicSeek(double trackMs) {
     if (!music) return false;
+    // The new place is first heard with the next buffer: aim where the picture will be then.
+    double lead = kBufferMs / 2.0;
+    if (mixedPositionMs >= 0.0 && !Mix_PausedMusic()) {
+        double since = static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
+                       static_cast<double>(SDL_GetPerformanceFrequency());
+        lead = since < kBufferMs ? kBufferMs - since : 0.0;
+    }
     ForgetPosition();
-    return Mix_SetMusicPosition(trackMs / 1000.0) == 0;
+    return Mix_SetMusicPosition((trackMs + lead) / 1000.0) == 0;
 }
 
 void MusicMute(bool muted) {

@@ -32,8 +32,8 @@ static bool classRegistered = false;        // stands in for the window class
 static bool videoStarted = false;           // SDL video subsystem initialised by us
 static int pictureWidth = 0;                // picture aspect (0: the whole drawable)
 static int pictureHeight = 0;
-static bool cursorShown = true;             // wanted cursor state, applied once video runs
-static int pictureX = 0;                    // picture origin inside the drawable
+static bool cursorShown = true;  // wanted cursor state, applied once video runs
+static int pictureX = 0;         // picture origin inside the drawable
 static int pictureY = 0;
 static std::deque<WindowMessage> pendingMessages;  // posted messages, handled before SDL events
 static std::mutex pendingLock;                     // messages may be posted from any thread
@@ -76,11 +76,21 @@ static unsigned VirtualKeyFor(SDL_Keycode key) {
     return 0;  // not a key the program knows: not reported
 }
 
+// ---- headless drivers ----
+static bool IsHeadlessDriver(const char* name) {
+    return name && (strcmp(name, "offscreen") == 0 || strcmp(name, "dummy") == 0);
+}
+
+// Where the system has no offscreen driver, the usual one draws into a hidden window instead.
+void PlatformUseHeadlessDrivers() {
+    platformHeadless = true;
+    if (const char* video = SystemOffscreenVideoDriver()) SystemSetEnv("SDL_VIDEODRIVER", video, false);
+    SystemSetEnv("SDL_AUDIODRIVER", "dummy", false);  // nothing is heard offscreen; the mixer still runs
+}
+
 // ---- message boxes ----
 static bool CanShowBoxes() {
-    if (platformHeadless) return false;
-    const char* driver = getenv("SDL_VIDEODRIVER");
-    if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) return false;
+    if (platformHeadless || IsHeadlessDriver(getenv("SDL_VIDEODRIVER"))) return false;
     return SystemHasDisplay();
 }
 
@@ -116,16 +126,6 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
         return 0;
     }
     return pressed;
-}
-
-// Where the system has no offscreen driver, the usual one draws into a hidden window instead.
-static void UseOffscreenVideo() {
-    if (const char* video = SystemOffscreenVideoDriver()) SystemSetEnv("SDL_VIDEODRIVER", video, false);
-}
-
-void PlatformUseHeadlessDrivers() {
-    UseOffscreenVideo();
-    SystemSetEnv("SDL_AUDIODRIVER", "dummy", false);  // nothing is heard offscreen; the mixer still runs
 }
 
 // ---- time ----
@@ -187,10 +187,6 @@ static bool StartVideo(bool quiet) {
     return true;
 }
 
-static bool IsHeadlessDriver(const char* name) {
-    return name && (strcmp(name, "offscreen") == 0 || strcmp(name, "dummy") == 0);
-}
-
 bool PlatformOpenDisplay() {
     // SDL would fall back to drawing into nothing when no display answers; a live run must not.
     // Only an explicit request for a headless driver is honoured.
@@ -239,9 +235,6 @@ static void UpdatePictureArea(int drawableW, int drawableH, int* areaW, int* are
     pictureY = static_cast<int>((drawableH - h) / 2);
     *areaW = static_cast<int>(w);
     *areaH = static_cast<int>(h);
-    // Bars stay black: the picture's clears and draws are confined to its area.
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(pictureX, pictureY, *areaW, *areaH);
 }
 
 static void ClearBars() {
@@ -256,7 +249,6 @@ static void ClearBars() {
 }
 
 bool PlatformCreateWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
-    if (platformHeadless) UseOffscreenVideo();
     if (!StartVideo(false)) return false;
     int channel = bits >= 32 ? 8 : 5;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);

@@ -19,8 +19,9 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type);
 
 // Headless runs (offscreen rendering: shots, capture, benchmark, tests) never show a box.
 extern bool platformHeadless;
-// Picks the offscreen video driver and the silent audio driver, unless the environment already
-// names others (a test may ask for the disk audio driver, say).
+// The one choice of a headless run: sets platformHeadless and picks the offscreen video driver
+// and the silent audio driver, unless the environment already names others (a test may ask for
+// the disk audio driver, say). Called before the window is made.
 void PlatformUseHeadlessDrivers();
 
 // ---- time ----

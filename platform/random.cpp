@@ -7,7 +7,7 @@ constexpr uint32_t kRandMultiplier = 214013u;
 constexpr uint32_t kRandIncrement = 2531011u;
 
 // ---- globals ----
-static uint32_t randState = 1;     // as if seeded with 1
+static uint32_t randState = 1;      // as if seeded with 1
 static bool randSeedFixed = false;  // set by --seed
 static uint32_t randFixedSeed = 0;  // used by every DemoSrand while randSeedFixed
 

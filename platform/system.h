@@ -30,8 +30,8 @@ enum class SpawnResult { Started, NotFound, Failed };
 // Starts args[0], searched on PATH unless it is a path, with the given pipe of `pipeBytes` bytes.
 // It gets its own process group, so that Ctrl-C reaches only us and we end it in our own time.
 // On failure `error` says why.
-SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, size_t pipeBytes,
-                        ChildProcess& child, std::string& error);
+SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, size_t pipeBytes, ChildProcess& child,
+                        std::string& error);
 // Writes everything into the child's stdin; false once the child no longer reads.
 bool SystemWriteAll(ChildProcess& child, const void* data, size_t size);
 // Reads what the child wrote to stdout, up to `size` bytes; 0 at its end, -1 on failure.

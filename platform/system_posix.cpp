@@ -20,8 +20,8 @@ static volatile sig_atomic_t* interruptFlag = nullptr;  // set by SIGINT/SIGTERM
 static struct sigaction savedInt, savedTerm, savedPipe;
 
 // ---- child processes ----
-SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, size_t pipeBytes,
-                        ChildProcess& child, std::string& error) {
+SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, size_t pipeBytes, ChildProcess& child,
+                        std::string& error) {
     child = ChildProcess();
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {

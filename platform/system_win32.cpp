@@ -59,8 +59,8 @@ static double CpuSecondsOf(HANDLE process) {
 }
 
 // ---- child processes ----
-SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, size_t pipeBytes,
-                        ChildProcess& child, std::string& error) {
+SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, size_t pipeBytes, ChildProcess& child,
+                        std::string& error) {
     child = ChildProcess();
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -82,8 +82,8 @@ SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, si
     for (const std::string& a : args) AppendQuoted(line, a);
     PROCESS_INFORMATION info = {};
     // Without an application name the system searches PATH and adds ".exe", as a shell would.
-    BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                                  nullptr, &start, &info);
+    BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                                  &start, &info);
     DWORD code = GetLastError();
     CloseHandle(theirs);
     if (!started) {
@@ -91,7 +91,7 @@ SpawnResult SystemSpawn(const std::vector<std::string>& args, ChildPipe pipe, si
         SetLastError(code);
         error = LastErrorText();
         return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? SpawnResult::NotFound
-                                                                             : SpawnResult::Failed;
+                                                                            : SpawnResult::Failed;
     }
     CloseHandle(info.hThread);
     child.id = reinterpret_cast<intptr_t>(info.hProcess);

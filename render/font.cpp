@@ -1,5 +1,5 @@
 // Bitmap font: one display list per cell of the 16 x 16 glyph sheet, and printf-style text drawn
-// through them in a fixed 640 x 480 overlay (y down). Depends on fontTex (app/startup.h), GL 1.1.
+// through them in a fixed 640 x 480 overlay (y down). Depends on fontTex (its slot), GL 1.1.
 #include "render/font.h"
 
 #include "platform/gl.h"
@@ -7,17 +7,17 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/startup.h"
+#include "render/texture_slots.h"
 
 // ---- constants ----
 constexpr int kGlyphCount = 256;
 constexpr int kGlyphsPerSet = 128;
 constexpr int kSheetColumns = 16;
-constexpr float kCellSize = 0.0625f;       // one cell of the sheet, in texture units
-constexpr float kTopInset = 0.001f;        // keeps the cell above from bleeding in
-constexpr double kGlyphAdvance = 9.0;      // overlay units; narrower than the glyph, so they overlap
-constexpr unsigned char kFirstCode = 32;   // space, glyph 0 of a set
-constexpr unsigned char kLastCode = 159;   // glyph 127 of a set
+constexpr float kCellSize = 0.0625f;      // one cell of the sheet, in texture units
+constexpr float kTopInset = 0.001f;       // keeps the cell above from bleeding in
+constexpr double kGlyphAdvance = 9.0;     // overlay units; narrower than the glyph, so they overlap
+constexpr unsigned char kFirstCode = 32;  // space, glyph 0 of a set
+constexpr unsigned char kLastCode = 159;  // glyph 127 of a set
 constexpr int kTextBufferSize = 1024;
 constexpr double kOverlayWidth = 640.0;
 constexpr double kOverlayHeight = 480.0;

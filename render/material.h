@@ -19,5 +19,8 @@ static_assert(sizeof(MaterialRow) == 15 * 4, "a material row is fifteen 4-byte w
 extern MaterialRow materialPalette[2];  // row 0 white (alpha = fadeAlpha), row 1 blue-grey
 extern float& fadeAlpha;                // word 12 of row 0 itself
 
-// Sets the front and back material from one palette row, values passed unchanged.
+// Sets the front and back material from one row: ambient, diffuse, specular, emission (each with
+// the row's alpha), shininess, values passed unchanged. The palette and every mesh use it.
+void ApplyMaterialRow(const MaterialRow& row);
+// ApplyMaterialRow with one palette row.
 void ApplyPaletteMaterial(int row);

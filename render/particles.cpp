@@ -1,13 +1,13 @@
 // Sprite particle field: 30 ring sprites rising behind many scenes, one shared state for the
-// whole show. Depends on the demo generator, frameMs (app/shell.h), ringTex, palette row 0, GL 1.1.
+// whole show. Depends on the demo generator, ringTex, palette row 0, GL 1.1.
 #include "render/particles.h"
 
 #include "platform/gl.h"
 
-#include "app/shell.h"
-#include "app/startup.h"
+#include "platform/platform.h"
 #include "platform/random.h"
 #include "render/material.h"
+#include "render/texture_slots.h"
 
 // ---- constants ----
 // Single-precision scales of a draw r in 0..32767.
@@ -47,7 +47,7 @@ void InitParticles() {
 
 void ReseedParticles() { FillParticles(-1.5f); }
 
-void UpdateParticles() {
+void UpdateParticles(double frameMs) {
     for (Particle& p : particles) {
         p.y += p.speed * frameMs;
         // 2r is formed as an integer before scaling; one draw even when frameMs is 0.

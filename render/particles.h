@@ -11,7 +11,7 @@ struct Particle {
 constexpr int kParticleCount = 30;
 extern Particle particles[kParticleCount];
 
-void InitParticles();    // seeds the generator from the tick count and fills the field
-void ReseedParticles();  // fills the field afresh below the view, without reseeding
-void UpdateParticles();  // advances the field by frameMs
-void DrawParticles();    // one quad block at z = -1 of the current matrix, palette row 0
+void InitParticles();                  // seeds the generator from the tick count and fills the field
+void ReseedParticles();                // fills the field afresh below the view, without reseeding
+void UpdateParticles(double frameMs);  // advances the field by the previous frame's duration
+void DrawParticles();                  // one quad block at z = -1 of the current matrix, palette row 0

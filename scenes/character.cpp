@@ -3,25 +3,20 @@
 // follows the window's progress r. Depends on the pose routines, meshListA, SineSign, Frac.
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
+#include "render/angles.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kAwayWindow = 6, kFlipWindow = 7, kNodSideWindow = 8, kNodTurnWindow = 9;
-constexpr int kSlideWindow = 10, kStrideWindow = 11, kCloserWindow = 12, kSweepWindow = 13;
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kFourPi = 12.566370614359172;
-constexpr double kEightPi = 25.132741228718345;
-constexpr double kThreeEighthsPi = 1.1780972450961724;
+constexpr double kFourPi = 4.0 * kPi;
+constexpr double kEightPi = 8.0 * kPi;
+constexpr double kThreeEighthsPi = 3.0 * kPi / 8.0;
 constexpr float kFlipDegrees = 30.0f;
 
 // ---- local helpers ----
-
-static float Progress(int window) { return SceneT(window, demoTimeMs); }
 
 static void Tx(float x, float y, float z) { glTranslatef(x, y, z); }
 static void Rx(float degrees) { glRotatef(degrees, 1.0f, 0.0f, 0.0f); }
@@ -43,19 +38,19 @@ static void DrawMeshA(float y, float z) {
 
 // ---- scenes ----
 
-void SceneFigureAway() {
-    const float r = Progress(kAwayWindow);
+void SceneFigureAway(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     Tx(0.0f, -0.5f, 0.0f);
     Rx((1.0f - r) * -10.0f);
     Tx(0.0f, 0.0f, r * -3.0f);
     Tx(0.0f, 0.0f, r * 0.3f);
     DrawFigureStill();
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneFigureFlip() {
-    const float r = Progress(kFlipWindow);
+void SceneFigureFlip(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     const float a = FlipDegrees(r * kEightPi);
     const float b = FlipDegrees(r * kFourPi);
@@ -65,51 +60,51 @@ void SceneFigureFlip() {
     Ry(c);
     Rx(b);
     DrawFigureStill();
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneFigureNodSide() {
-    const float r = Progress(kNodSideWindow);
+void SceneFigureNodSide(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     Tx(0.0f, 0.0f, -2.0f);
     Ry(90.0f);
     DrawFigureNod(r * 4.0f);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneFigureNodTurn() {
-    const float r = Progress(kNodTurnWindow);
+void SceneFigureNodTurn(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     const float a = FlipDegrees(r * kTwoPi);
     Tx(0.0f, 0.0f, StepBackZ(r));
     Ry(a);
     Rx(30.0f);
     DrawFigureNod(r * 4.0f);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneMeshSlide() {
-    const float r = Progress(kSlideWindow);
+void SceneMeshSlide(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     Tx(-0.3f, 0.0f, -2.0f);
     Ry(90.0f);
     DrawFigureNod(r * 8.0f);
     DrawMeshA(0.08f, (1.0f - r) * 1.2f + 0.7f);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneFigureStride() {
-    const float r = Progress(kStrideWindow);
+void SceneFigureStride(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     Tx(-0.3f, 0.0f, -2.0f);
     Ry(90.0f);
     DrawFigureStride(r * 8.0f);
     DrawMeshA(0.08f, 0.7f);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneStrideCloser() {
-    const float r = Progress(kCloserWindow);
+void SceneStrideCloser(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     const float a = FlipDegrees(r * kTwoPi) + 180.0f;
     Tx(0.0f, -0.1f, r - 2.5f);
@@ -117,16 +112,16 @@ void SceneStrideCloser() {
     Rx(-30.0f);
     DrawFigureStride(r * 8.0f);
     DrawMeshA(0.08f, 0.7f);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
 // Ends at r = 1 on exactly the placement that the listing scene starts from.
-void SceneListingSweep() {
-    const float r = Progress(kSweepWindow);
+void SceneListingSweep(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     const float q = 0.5f * r - 0.5f;
     Ry(180.0f);
     Rx(-(45.0f - 45.0f * r));
     DrawMeshA(q - 0.09f, 1.0f - q);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }

@@ -3,7 +3,6 @@
 // Depends on the particle idioms, the typed text block, the palette and the character's poses.
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/figure.h"
 #include "render/material.h"
 #include "scenes/idioms.h"
@@ -11,7 +10,6 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kCreditsWindow = 21;    // [94000, 110000)
 constexpr int kCountedCreditLines = 17;  // 202 characters; the last line is never typed
 constexpr float kCreditsLeft = 128.0f;   // overlay units
 constexpr int kCreditsTop = 128;
@@ -41,8 +39,8 @@ static const char* const creditLines[kCountedCreditLines + 1] = {
 
 // ---- scene ----
 
-void SceneCredits() {
-    float r = SceneT(kCreditsWindow, demoTimeMs);
+void SceneCredits(const SceneFrame& frame) {
+    float r = frame.r;
     // The field was re-seeded below the view at 94 s to rise through the credits; the tunnel's
     // fade left fadeAlpha near 0, which would hide it.
     fadeAlpha = 1.0f;
@@ -59,5 +57,5 @@ void SceneCredits() {
     glClear(GL_DEPTH_BUFFER_BIT);
     ApplyPaletteMaterial(1);
     TypedTextBlock(creditLines, kCountedCreditLines, kCreditsLeft, kCreditsTop, r);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }

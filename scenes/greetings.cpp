@@ -4,7 +4,6 @@
 // Depends on the particle idioms, the fade-out overlay, the text printer and the poses.
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/figure.h"
 #include "render/font.h"
 #include "render/material.h"
@@ -13,9 +12,7 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kGreetingsWindow = 22;      // [110000, 124000)
-constexpr float kScrollUnits = 1000.0f;   // overlay units the line moves left over the window
-constexpr float kFadeFromR = 0.8f;
+constexpr float kScrollUnits = 1000.0f;  // overlay units the line moves left over the window
 constexpr int kCrowdSize = 10;
 
 struct CrowdFigure {
@@ -25,9 +22,8 @@ struct CrowdFigure {
 
 // ---- tables ----
 static const CrowdFigure crowdTable[kCrowdSize] = {
-    {-1.5f, 1.0f, 35.0f},  {-0.5f, 2.0f, 17.0f},   {0.5f, 1.5f, 87.0f},  {2.0f, 1.5f, 125.0f},
-    {1.0f, -0.5f, 47.0f},  {1.5f, -2.0f, 92.0f},   {0.0f, -1.5f, 284.0f}, {-0.5f, -0.5f, 7.0f},
-    {-1.5f, -2.0f, 59.0f}, {-2.0f, -0.5f, 206.0f},
+    {-1.5f, 1.0f, 35.0f}, {-0.5f, 2.0f, 17.0f},  {0.5f, 1.5f, 87.0f},  {2.0f, 1.5f, 125.0f},  {1.0f, -0.5f, 47.0f},
+    {1.5f, -2.0f, 92.0f}, {0.0f, -1.5f, 284.0f}, {-0.5f, -0.5f, 7.0f}, {-1.5f, -2.0f, 59.0f}, {-2.0f, -0.5f, 206.0f},
 };
 
 // 77 blanks put the text just past the right edge when the scroll begins. It is passed as the
@@ -39,13 +35,13 @@ static_assert(sizeof(greetingsLine) == 146 + 1, "77 blanks and 69 characters");
 
 // ---- scene ----
 
-void SceneGreetings() {
-    float r = SceneT(kGreetingsWindow, demoTimeMs);
+void SceneGreetings(const SceneFrame& frame) {
+    float r = frame.r;
     // Rings stay visible until the fade takes over fadeAlpha (see the credits).
-    if (r < kFadeFromR) fadeAlpha = 1.0f;
+    if (r < kFadeOutFromR) fadeAlpha = 1.0f;
     ParticleBackdrop();
 
-    glTranslatef(0.0f, 0.0f, -1.0f - 8.0f * r);       // recedes from 1 to 9 units
+    glTranslatef(0.0f, 0.0f, -1.0f - 8.0f * r);        // recedes from 1 to 9 units
     glRotatef(135.0f - 360.0f * r, 0.0f, 0.0f, 1.0f);  // one full turn
     glPushMatrix();
     glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
@@ -65,6 +61,6 @@ void SceneGreetings() {
     glClear(GL_DEPTH_BUFFER_BIT);
     // No material of its own: the last crowd figure's lists left theirs current.
     PrintText(-kScrollUnits * r, 0, 0, greetingsLine);
-    if (r >= kFadeFromR) FadeOutOverlay(r);
-    ParticleStep();
+    if (r >= kFadeOutFromR) FadeOutOverlay(r);
+    ParticleStep(frame.frameMs);
 }

@@ -11,11 +11,11 @@
 #include "render/particles.h"
 
 // ---- constants ----
-constexpr int kTypedLineBytes = 50;                        // one line and its terminator
-constexpr int kTypedLineMaxChars = kTypedLineBytes - 1;    // longer lines are cut here
-constexpr int kTypedLineSpacing = 14;                      // overlay units between lines
-constexpr int kTypedMaxLines = 64;                        // blocks are a screenful at most
-constexpr float kFadeOutGain = 5.0f;                       // full picture up to r = 0.8
+constexpr int kTypedLineBytes = 50;                      // one line and its terminator
+constexpr int kTypedLineMaxChars = kTypedLineBytes - 1;  // longer lines are cut here
+constexpr int kTypedLineSpacing = 14;                    // overlay units between lines
+constexpr int kTypedMaxLines = 64;                       // blocks are a screenful at most
+constexpr float kFadeOutGain = 5.0f;                     // 1 / (1 - kFadeOutFromR), written exactly
 
 // ---- local helpers ----
 
@@ -28,7 +28,7 @@ void ParticleBackdrop() {
     glClear(GL_DEPTH_BUFFER_BIT);  // the rings become a layer behind whatever follows
 }
 
-void ParticleStep() { UpdateParticles(); }
+void ParticleStep(double frameMs) { UpdateParticles(frameMs); }
 
 void FadeOutOverlay(float r) {
     glLoadIdentity();  // the overlay ignores the free camera

@@ -3,9 +3,12 @@
 
 // The particle field as a layer behind the scene: DrawParticles, then a depth clear.
 void ParticleBackdrop();
-// UpdateParticles, once per frame in every scene that drew the backdrop.
-void ParticleStep();
-// Darkens the finished picture towards black as r goes from 0.8 to 1 (writes fadeAlpha).
+// UpdateParticles by the previous frame's duration, once per frame in every scene that drew the
+// backdrop.
+void ParticleStep(double frameMs);
+// The fade-out overlay changes nothing below this r and darkens to black from it to 1.
+constexpr float kFadeOutFromR = 0.8f;
+// Darkens the finished picture towards black as r goes from kFadeOutFromR to 1 (writes fadeAlpha).
 void FadeOutOverlay(float r);
 
 // Typed text block: trunc(total * r) characters of lines[0..countedLines-1], line i printed at

@@ -5,7 +5,6 @@
 
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/mesh.h"
 #include "render/material.h"
 #include "scenes/idioms.h"
@@ -13,7 +12,6 @@
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kListingWindow = 14;
 constexpr float kListingLeft = 100.0f;  // overlay units
 constexpr int kListingTop = 100;        // overlay units, first line's top
 
@@ -53,8 +51,8 @@ const char* const assemblyListing[kAssemblyLines] = {
 
 // ---- scenes ----
 
-void SceneAssemblyListing() {
-    const float r = SceneT(kListingWindow, demoTimeMs);
+void SceneAssemblyListing(const SceneFrame& frame) {
+    const float r = frame.r;
     ParticleBackdrop();
     glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
     glTranslatef(0.0f, -0.09f, 1.0f);
@@ -66,5 +64,5 @@ void SceneAssemblyListing() {
     ApplyPaletteMaterial(1);
     TypedTextBlock(assemblyListing, kAssemblyCountedLines, kListingLeft, kListingTop, r);
     glEnable(GL_DEPTH_TEST);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }

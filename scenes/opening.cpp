@@ -1,16 +1,15 @@
 // Opening: the group logo in silence, then the music starts and the title fades in over the rings.
-// Depends on the logo textures and StartMusicOnce (app/startup.h), the palette, the shared idioms.
+// The shell starts the music with this window's first frame. Depends on the logo textures, the
+// palette, the shared idioms.
 #include "platform/gl.h"
 
-#include "app/shell.h"
-#include "app/startup.h"
+#include "render/texture_slots.h"
 #include "render/material.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kTitleWindow = 2;
 constexpr float kFadeInShare = 0.2f;  // of the title window: its first 800 ms
 constexpr float kFadeInGain = 5.0f;   // 1 / kFadeInShare
 
@@ -59,7 +58,7 @@ static void SubtitleQuad() {
 // ---- scenes ----
 
 // Opaque and lit with whatever material is in force; no particles, no music yet.
-void SceneGroupLogo() {
+void SceneGroupLogo(const SceneFrame&) {
     glTranslatef(0.0f, 0.0f, -1.0f);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, groupLogoTex.glName);
@@ -67,9 +66,8 @@ void SceneGroupLogo() {
     glDisable(GL_TEXTURE_2D);
 }
 
-void SceneTitle() {
-    StartMusicOnce();
-    const float r = SceneT(kTitleWindow, demoTimeMs);
+void SceneTitle(const SceneFrame& frame) {
+    const float r = frame.r;
     fadeAlpha = 1.0f;  // undoes the last frame's fade-in before anything uses row 0
     ApplyPaletteMaterial(0);
     ParticleBackdrop();
@@ -87,7 +85,7 @@ void SceneTitle() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
 
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 
     if (r < kFadeInShare) {
         // Multiplies the finished picture by 5 r; drawn past the camera, so it always covers the view.

@@ -1,12 +1,12 @@
 // Pulsing mesh: meshListB spinning and pulsing, then jumping between four places, then rocking.
-// All motion follows the absolute clock t = demoTimeMs, so its phase is that of the whole run.
+// All motion follows the absolute demo time t, so its phase is that of the whole run.
 // Depends on meshListB (geometry/mesh.h), SineSign, the shared idioms.
 #include "platform/gl.h"
 
 #include <cmath>
 
-#include "app/shell.h"
 #include "geometry/mesh.h"
+#include "render/angles.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
@@ -17,7 +17,6 @@ constexpr double kPulseRate = 0.01256281407035176;
 constexpr double kPulseRateHalf = 0.00628140703517588;
 constexpr double kPulseRateQuarter = 0.00314070351758794;
 constexpr double kPulseRateEighth = 0.00157035175879397;
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr float kSpinStep = 0.1f;  // degrees per rendered frame, not per unit of time
 constexpr float kRockDegrees = 30.0f;
 
@@ -42,18 +41,18 @@ static void ScaleMesh(float s) { glScalef(s, s, s); }
 
 // ---- scenes ----
 
-void SceneMeshSpin() {
-    const double t = demoTimeMs;
+void SceneMeshSpin(const SceneFrame& frame) {
+    const double t = frame.timeMs;
     ParticleBackdrop();
     PlaceMesh(2.0f);
     SpinMesh();
     ScaleMesh(static_cast<float>(std::sin(t * kPulseRate - kHalfPi) * 0.2 + 1.0));
     glCallList(meshListB);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneMeshJump() {
-    const double t = demoTimeMs;
+void SceneMeshJump(const SceneFrame& frame) {
+    const double t = frame.timeMs;
     ParticleBackdrop();
     PlaceMesh(4.0f);
     const int a = SineSign(-(t * kPulseRateHalf));
@@ -62,11 +61,11 @@ void SceneMeshJump() {
     SpinMesh();
     ScaleMesh(static_cast<float>((std::sin(t * kPulseRate) * 0.2 + 1.0) * 1.5));
     glCallList(meshListB);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneMeshRock() {
-    const double t = demoTimeMs;
+void SceneMeshRock(const SceneFrame& frame) {
+    const double t = frame.timeMs;
     ParticleBackdrop();
     PlaceMesh(2.0f);
     const float p = kRockDegrees * static_cast<float>(SineSign(-(t * kPulseRateQuarter)));
@@ -75,5 +74,5 @@ void SceneMeshRock() {
     glRotatef(q, 0.0f, 0.0f, 1.0f);
     ScaleMesh(static_cast<float>(std::sin(t * kPulseRateHalf - kHalfPi) * 0.2 + 1.0));
     glCallList(meshListB);
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }

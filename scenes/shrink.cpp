@@ -4,18 +4,11 @@
 // Depends on the particle idioms, the character's poses and meshListA.
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
-
-// ---- constants ----
-constexpr int kShrinkFirstWindow = 15;  // [52000, 54000)
-constexpr int kShrinkFadeWindow = 16;   // [54000, 68000)
-constexpr int kShakeOnBlackWindow = 17; // [68000, 72000)
-constexpr float kFadeFromR = 0.8f;      // the overlay changes nothing below this
 
 // ---- local helpers ----
 
@@ -32,8 +25,8 @@ static void TippingFigure(float r) {
 
 // ---- scenes ----
 
-void SceneShrinkFirst() {
-    float r = SceneT(kShrinkFirstWindow, demoTimeMs);
+void SceneShrinkFirst(const SceneFrame& frame) {
+    float r = frame.r;
     ParticleBackdrop();
     glTranslatef(0.3f, 0.0f, -2.0f);
     glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
@@ -41,23 +34,23 @@ void SceneShrinkFirst() {
     glCallList(meshListA);
     TippingFigure(r);  // same matrix, no push
     glLoadIdentity();
-    ParticleStep();
+    ParticleStep(frame.frameMs);
 }
 
-void SceneShrinkFade() {
-    float r = SceneT(kShrinkFadeWindow, demoTimeMs);
+void SceneShrinkFade(const SceneFrame& frame) {
+    float r = frame.r;
     ParticleBackdrop();
     glTranslatef(0.0f, 0.0f, 2.0f * r - 2.5f);  // the mesh comes from 2.5 to 0.5 units away
     glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     glCallList(meshListA);
     TippingFigure(r);
-    if (r >= kFadeFromR) FadeOutOverlay(r);
-    ParticleStep();
+    if (r >= kFadeOutFromR) FadeOutOverlay(r);
+    ParticleStep(frame.frameMs);
 }
 
-void SceneShakeOnBlack() {
-    float r = SceneT(kShakeOnBlackWindow, demoTimeMs);
+void SceneShakeOnBlack(const SceneFrame& frame) {
+    float r = frame.r;
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glTranslatef(0.0f, 0.0f, -5.0f * r);

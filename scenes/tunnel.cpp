@@ -7,24 +7,27 @@
 
 #include <cmath>
 
-#include "app/shell.h"
-#include "app/startup.h"
+#include "render/texture_slots.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
+#include "render/angles.h"
 #include "render/material.h"
 #include "scenes/idioms.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kTunnelWindow = 18;  // [72000, 86000)
-constexpr double kPi = 3.14159265358979323846;
 
-// Marks measured from the window's start, in ms; compared with demoTimeMs itself.
+// Marks measured from the window's start, in ms; compared with the demo time itself.
 constexpr double kPanelInMs = 5000.0;     // 77 s: phase 1 begins after this
 constexpr double kPanelPlayMs = 6000.0;   // 78 s: phase 2
 constexpr double kPanelOutMs = 10000.0;   // 82 s: phase 3
 constexpr double kPanelGoneMs = 11000.0;  // 83 s: panel gone, figure flies, fade runs
+// Each phase's progress per ms, 0 to 1 over the phase (the same doubles as 0.001 and 0.00025).
+constexpr double kArriveRate = 1.0 / (kPanelPlayMs - kPanelInMs);
+constexpr double kPlayRate = 1.0 / (kPanelOutMs - kPanelPlayMs);
+constexpr double kLeaveRate = 1.0 / (kPanelGoneMs - kPanelOutMs);
+static_assert(kArriveRate == 0.001 && kPlayRate == 0.00025 && kLeaveRate == 0.001, "phase rates");
 
 constexpr float kTunnelTravelUnits = 500.0f;  // the tube moves this far towards the eye
 constexpr float kChaseRunUnits = 200.0f;      // every sprite's advance over the window
@@ -69,8 +72,9 @@ static void WireTunnel(float r) {
     glRotatef(90.0f, 0.0f, 1.0f, 0.0f);  // the tube's length along the line of sight
     glRotatef(360.0f * r, 1.0f, 0.0f, 0.0f);
     glDisable(GL_LIGHTING);
+    // No depth clear between passes: with depth testing off they neither read nor write depth,
+    // and the sprites clear it before they draw.
     for (int pass = 0; pass < 3; ++pass) {
-        if (pass > 0) glClear(GL_DEPTH_BUFFER_BIT);
         glLineWidth(tunnelPasses[pass].lineWidth);
         glColor3f(tunnelPasses[pass].red, tunnelPasses[pass].green, tunnelPasses[pass].blue);
         glCallList(tunnelTubeList);
@@ -167,11 +171,11 @@ static void PlatformInterlude(double t, double start) {
     if (t > start + kPanelInMs) {
         glTranslatef(0.0f, 0.0f, -2.0f);
         if (t <= start + kPanelPlayMs)
-            PanelArrives((t - (start + kPanelInMs)) * 0.001);
+            PanelArrives((t - (start + kPanelInMs)) * kArriveRate);
         else if (t <= start + kPanelOutMs)
-            PanelPlays((t - (start + kPanelPlayMs)) * 0.00025);
+            PanelPlays((t - (start + kPanelPlayMs)) * kPlayRate);
         else if (t <= start + kPanelGoneMs)
-            PanelLeaves((t - (start + kPanelOutMs)) * 0.001);
+            PanelLeaves((t - (start + kPanelOutMs)) * kLeaveRate);
     }
     glPopMatrix();
 }
@@ -192,10 +196,10 @@ static void SwayingFigure(double t, double start, float r) {
 
 // ---- scene ----
 
-void SceneTunnel() {
-    double t = demoTimeMs;
-    double start = WindowStart(kTunnelWindow);
-    float r = SceneT(kTunnelWindow, t);
+void SceneTunnel(const SceneFrame& frame) {
+    double t = frame.timeMs;
+    double start = frame.startMs;
+    float r = frame.r;
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

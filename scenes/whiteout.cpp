@@ -4,21 +4,18 @@
 // Depends on the character's poses and the particle field.
 #include "platform/gl.h"
 
-#include "app/shell.h"
 #include "geometry/figure.h"
 #include "render/particles.h"
 #include "scenes/scenes.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
-constexpr int kTumbleWindow = 19;      // [86000, 90000)
-constexpr int kFadeToWhiteWindow = 20; // [90000, 94000)
-constexpr float kReseedAboveR = 0.99f; // strictly above: the last 40 ms
+constexpr float kReseedAboveR = 0.99f;  // strictly above: the last 40 ms
 
 // ---- scenes ----
 
-void SceneTumble() {
-    float r = SceneT(kTumbleWindow, demoTimeMs);
+void SceneTumble(const SceneFrame& frame) {
+    float r = frame.r;
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glTranslatef(0.0f, 0.0f, -5.0f * r);
@@ -29,8 +26,8 @@ void SceneTumble() {
     DrawFigureShake(4.0f * r);
 }
 
-void SceneFadeToWhite() {
-    float r = SceneT(kFadeToWhiteWindow, demoTimeMs);
+void SceneFadeToWhite(const SceneFrame& frame) {
+    float r = frame.r;
     glClearColor(r, r, r, 0.0f);  // black to white over the window
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glTranslatef(0.0f, 0.0f, 3.0f * r - 5.0f);

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/offline.h"
+#include "app/capture_plan.h"
 #include "scenes/timeline.h"
 
 namespace fs = std::filesystem;
@@ -185,7 +185,11 @@ TEST(CapturePlan, MusicStartsInTheFirstFrameOfWindowTwo) {
     EXPECT_EQ(PlanCapture(3.0, 0.0, -1.0).musicFrame, 6);
     EXPECT_EQ(PlanCapture(30.0, 3000.0, 4000.0).musicFrame, 60);  // before the range: trimmed
     EXPECT_EQ(PlanCapture(30.0, 0.0, 1500.0).musicFrame, -1);     // range ends before it
-    EXPECT_EQ(PlanCapture(0.1, 0.0, -1.0).musicFrame, -1);        // 10 s steps skip window 2
+    // 10 s steps skip window 2: the music starts with the first frame past its start, as the
+    // loop starts it.
+    EXPECT_EQ(PlanCapture(0.1, 0.0, -1.0).musicFrame, 1);
+    EXPECT_EQ(PlanCapture(0.1, 0.0, -1.0).audioOffsetMs, 10000.0);
+    EXPECT_EQ(PlanCapture(30.0, 3000.0, 4000.0).audioOffsetMs, -1000.0);  // entered 1 s into the track
 }
 
 // ---- videos ----
@@ -241,8 +245,8 @@ TEST_F(CaptureTest, WholeShowRunsToTheWhiteFrameWithTheMusicFromTwoSeconds) {
     ASSERT_EQ(Shell(Program() + " --capture show.mp4 --fps 10 --size 160x120 --seed 7", dir, nullptr, &err), 0) << err;
     std::string video = Probe("show.mp4", "v:0", "nb_read_frames");
     EXPECT_EQ(Field(video, "nb_read_frames"), "1242");  // 0, 100, ..., 124000, 124100
-    ASSERT_EQ(Shell("ffmpeg -v error -y -i show.mp4 -vf " + Quote("select=eq(n\\,1241)") + " -frames:v 1 last.png", dir),
-              0);
+    ASSERT_EQ(
+        Shell("ffmpeg -v error -y -i show.mp4 -vf " + Quote("select=eq(n\\,1241)") + " -frames:v 1 last.png", dir), 0);
     int w = 0, h = 0;
     std::vector<uint8_t> last = LoadPng(dir / "last.png", w, h);
     ASSERT_FALSE(last.empty());

@@ -17,35 +17,27 @@ struct LoadedTga {
     ~LoadedTga() { std::free(texture.pixels); }
     uint32_t Bytes() const { return texture.bpp / 8; }
     // Rows in file order: row 0 is texture row t = 0, the bottom of the picture.
-    uint8_t Alpha(uint32_t x, uint32_t row) const
-    {
+    uint8_t Alpha(uint32_t x, uint32_t row) const {
         return texture.bpp == 32 ? texture.pixels[(size_t(row) * texture.width + x) * 4 + 3] : 255;
     }
 };
 
-bool Load(const char* file, LoadedTga& tga)
-{
+bool Load(const char* file, LoadedTga& tga) {
     std::string path = std::string(BRIMVALE_SOURCE_DIR) + "/data/" + file;
     FILE* stream = std::fopen(path.c_str(), "rb");
-    if (!stream)
-        return false;
+    if (!stream) return false;
     bool ok = ReadTga(stream, tga.texture);
     std::fclose(stream);
     return ok;
 }
 
-bool IsPowerOfTwo(uint32_t v)
-{
-    return v && !(v & (v - 1));
-}
+bool IsPowerOfTwo(uint32_t v) { return v && !(v & (v - 1)); }
 
 // Opaque texels in a block of columns [x0, x1) and file rows [row0, row1).
-int InkCount(const LoadedTga& tga, uint32_t x0, uint32_t x1, uint32_t row0, uint32_t row1)
-{
+int InkCount(const LoadedTga& tga, uint32_t x0, uint32_t x1, uint32_t row0, uint32_t row1) {
     int n = 0;
     for (uint32_t row = row0; row < row1; ++row)
-        for (uint32_t x = x0; x < x1; ++x)
-            n += tga.Alpha(x, row) > 0;
+        for (uint32_t x = x0; x < x1; ++x) n += tga.Alpha(x, row) > 0;
     return n;
 }
 
@@ -55,16 +47,15 @@ struct Expected {
 };
 
 const Expected shipped[] = {
-    {"vok.tga", 24},         {"demologo.tga", 32},   {"demologo_sub.tga", 32}, {"ring.tga", 32},
-    {"font.tga", 32},        {"pacman.tga", 32},     {"blinky.tga", 32},       {"pinky.tga", 32},
-    {"inkey.tga", 32},       {"clyde.tga", 32},      {"zub.tga", 32},          {"mar_castle.tga", 32},
-    {"mar_tube.tga", 32},    {"mar_shroom.tga", 32}, {"mar_star.tga", 32},     {"mar_mario.tga", 32},
+    {"vok.tga", 24},      {"demologo.tga", 32},   {"demologo_sub.tga", 32}, {"ring.tga", 32},
+    {"font.tga", 32},     {"pacman.tga", 32},     {"blinky.tga", 32},       {"pinky.tga", 32},
+    {"inkey.tga", 32},    {"clyde.tga", 32},      {"zub.tga", 32},          {"mar_castle.tga", 32},
+    {"mar_tube.tga", 32}, {"mar_shroom.tga", 32}, {"mar_star.tga", 32},     {"mar_mario.tga", 32},
 };
 
 }  // namespace
 
-TEST(DataImages, EveryPictureLoadsAtAPowerOfTwoWithTheDepthItsSceneNeeds)
-{
+TEST(DataImages, EveryPictureLoadsAtAPowerOfTwoWithTheDepthItsSceneNeeds) {
     for (const Expected& e : shipped) {
         SCOPED_TRACE(e.file);
         LoadedTga tga;
@@ -73,8 +64,7 @@ TEST(DataImages, EveryPictureLoadsAtAPowerOfTwoWithTheDepthItsSceneNeeds)
         EXPECT_TRUE(IsPowerOfTwo(tga.texture.height));
         EXPECT_LE(tga.texture.width, 1024u);
         EXPECT_EQ(tga.texture.bpp, e.bpp);
-        if (e.bpp != 32)
-            continue;
+        if (e.bpp != 32) continue;
         // Blended pictures need a real shape in alpha: clear texels and solid ones.
         bool anyClear = false, anySolid = false;
         for (uint32_t row = 0; row < tga.texture.height; ++row)
@@ -87,13 +77,12 @@ TEST(DataImages, EveryPictureLoadsAtAPowerOfTwoWithTheDepthItsSceneNeeds)
     }
 }
 
-TEST(DataImages, SpritesLeaveTheirOuterTexelsClearSoRepeatingEdgesDrawNoLines)
-{
+TEST(DataImages, SpritesLeaveTheirOuterTexelsClearSoRepeatingEdgesDrawNoLines) {
     // Textures repeat: linear filtering at one edge of a sprite's square reaches the opposite
     // edge, so any ink on the outer ring of texels shows as a faint line or a visible square.
-    for (const char* file : {"pacman.tga", "blinky.tga", "pinky.tga", "inkey.tga", "clyde.tga", "zub.tga",
-                             "mar_castle.tga", "mar_tube.tga", "mar_shroom.tga", "mar_star.tga",
-                             "mar_mario.tga", "ring.tga"}) {
+    for (const char* file :
+         {"pacman.tga", "blinky.tga", "pinky.tga", "inkey.tga", "clyde.tga", "zub.tga", "mar_castle.tga",
+          "mar_tube.tga", "mar_shroom.tga", "mar_star.tga", "mar_mario.tga", "ring.tga"}) {
         SCOPED_TRACE(file);
         LoadedTga tga;
         ASSERT_TRUE(Load(file, tga));
@@ -105,8 +94,7 @@ TEST(DataImages, SpritesLeaveTheirOuterTexelsClearSoRepeatingEdgesDrawNoLines)
     }
 }
 
-TEST(DataImages, LogosInkOnlyThePartsTheirQuadsShow)
-{
+TEST(DataImages, LogosInkOnlyThePartsTheirQuadsShow) {
     // Title: s 0..0.755, t 0.155..1 of its image.
     LoadedTga title;
     ASSERT_TRUE(Load("demologo.tga", title));
@@ -135,8 +123,7 @@ TEST(DataImages, LogosInkOnlyThePartsTheirQuadsShow)
     EXPECT_GT(InkCount(subtitle, 0, w, 0, tEnd), int(w * tEnd / 50));
 }
 
-TEST(DataImages, FontCellsHoldTheirGlyphsInTheLeftOfTheCellInBothSets)
-{
+TEST(DataImages, FontCellsHoldTheirGlyphsInTheLeftOfTheCellInBothSets) {
     LoadedTga font;
     ASSERT_TRUE(Load("font.tga", font));
     ASSERT_EQ(font.texture.width, font.texture.height);
@@ -193,8 +180,7 @@ TEST(DataImages, FontCellsHoldTheirGlyphsInTheLeftOfTheCellInBothSets)
     EXPECT_LT(widthAt(row0 + highest - 1), widthAt(row0 + lowest + 1));
 }
 
-TEST(DataImages, PlatformPicturesStandUprightAsTheRectangleMapsThem)
-{
+TEST(DataImages, PlatformPicturesStandUprightAsTheRectangleMapsThem) {
     // The tunnel scene's rectangle puts t = 0 (the first file row) at its lower edge.
     LoadedTga castle;
     ASSERT_TRUE(Load("mar_castle.tga", castle));

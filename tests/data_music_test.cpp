@@ -21,9 +21,8 @@ constexpr double kPulsePeriodMs = 2.0 * 3.14159265358979 * 79.6;  // the mesh sc
 constexpr int kExpectedRateHz = 44100;
 constexpr double kWindowRmsFloorDbfs = -40.0;
 constexpr std::uintmax_t kMaxFileBytes = 4u * 1024u * 1024u;
-const double kWindowEndsMs[] = {6000,  10000, 14000, 18000, 22000, 30000, 32000,
-                                34000, 36000, 40000, 44000, 48000, 52000, 54000,
-                                68000, 72000, 86000, 90000, 94000, 110000, 124000};
+const double kWindowEndsMs[] = {6000,  10000, 14000, 18000, 22000, 30000, 32000, 34000, 36000,  40000, 44000,
+                                48000, 52000, 54000, 68000, 72000, 86000, 90000, 94000, 110000, 124000};
 
 struct Decoded {
     bool ok = false;
@@ -53,8 +52,7 @@ size_t FrameAt(const Decoded& d, double musicMs) {
 double RmsDbfs(const Decoded& d, double fromMs, double toMs) {
     const size_t first = FrameAt(d, fromMs), last = FrameAt(d, toMs);
     double power = 0.0;
-    for (size_t i = first * d.channels; i < last * d.channels; ++i)
-        power += double(d.samples[i]) * d.samples[i];
+    for (size_t i = first * d.channels; i < last * d.channels; ++i) power += double(d.samples[i]) * d.samples[i];
     const size_t count = (last - first) * d.channels;
     const double rms = count ? std::sqrt(power / count) / 32768.0 : 0.0;
     return 20.0 * std::log10(std::max(rms, 1e-9));
@@ -81,11 +79,11 @@ double SteepestLowRiseMs(const Decoded& d, const std::vector<float>& lows, doubl
     return bestMs;
 }
 
-#define REQUIRE_SOUNDTRACK(d)                                                      \
-    do {                                                                           \
-        ASSERT_TRUE((d).ok) << "cannot decode " << kSoundtrackPath;                \
-        ASSERT_EQ((d).channels, 2);                                                \
-        ASSERT_EQ((d).rate, kExpectedRateHz);                                      \
+#define REQUIRE_SOUNDTRACK(d)                                       \
+    do {                                                            \
+        ASSERT_TRUE((d).ok) << "cannot decode " << kSoundtrackPath; \
+        ASSERT_EQ((d).channels, 2);                                 \
+        ASSERT_EQ((d).rate, kExpectedRateHz);                       \
     } while (0)
 
 TEST(SoundtrackFile, ExistsAndFitsTheSizeBudget) {

@@ -18,9 +18,9 @@ struct FeedbackVertex {
 
 enum class FeedbackKind {
     Point,
-    Line,     // line and line-reset tokens
+    Line,  // line and line-reset tokens
     Polygon,
-    Raster,   // bitmap, draw-pixel and copy-pixel tokens: one vertex, the raster position
+    Raster,  // bitmap, draw-pixel and copy-pixel tokens: one vertex, the raster position
 };
 
 struct FeedbackPrimitive {

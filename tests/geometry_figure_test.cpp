@@ -19,10 +19,12 @@ using Affine = std::array<std::array<double, 4>, 3>;  // rows: x, y, z = M * (p,
 
 const int viewSize = 2000;
 
-struct Part { const EmbeddedMesh* mesh; Affine map; };
+struct Part {
+    const EmbeddedMesh* mesh;
+    Affine map;
+};
 
-std::vector<Vec> CapturePolygons(const std::function<void()>& draw)
-{
+std::vector<Vec> CapturePolygons(const std::function<void()>& draw) {
     glViewport(0, 0, viewSize, viewSize);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -39,8 +41,7 @@ std::vector<Vec> CapturePolygons(const std::function<void()>& draw)
 }
 
 // Least-squares affine map from a part's model positions to where its corners landed.
-Affine FitPart(const EmbeddedMesh& m, const std::vector<Vec>& landed, size_t first)
-{
+Affine FitPart(const EmbeddedMesh& m, const std::vector<Vec>& landed, size_t first) {
     double normal[4][4] = {}, rhs[4][3] = {};
     for (int f = 0; f < m.faceCount; ++f)
         for (int c = 0; c < 3; ++c) {
@@ -65,16 +66,14 @@ Affine FitPart(const EmbeddedMesh& m, const std::vector<Vec>& landed, size_t fir
     return a;
 }
 
-Vec Apply(const Affine& a, const Vec& p)
-{
+Vec Apply(const Affine& a, const Vec& p) {
     Vec out{};
     for (int d = 0; d < 3; ++d) out[d] = a[d][0] * p[0] + a[d][1] * p[1] + a[d][2] * p[2] + a[d][3];
     return out;
 }
 
 // Top, core, pair, pair: the pose's drawing order.
-std::vector<Part> DrawAndFit(const std::function<void()>& pose)
-{
+std::vector<Part> DrawAndFit(const std::function<void()>& pose) {
     const std::vector<Vec> landed = CapturePolygons(pose);
     const EmbeddedMesh* order[] = {&figureTopMesh, &figureCoreMesh, &figurePairMesh, &figurePairMesh};
     EXPECT_EQ(landed.size(), 3u * (960 + 572 + 316 + 316));
@@ -89,8 +88,7 @@ std::vector<Part> DrawAndFit(const std::function<void()>& pose)
 }
 
 // A part's turn in the model frame (the caller's frame turned back by the pose's Rx(-90)).
-std::array<std::array<double, 3>, 3> ModelTurn(const Affine& a)
-{
+std::array<std::array<double, 3>, 3> ModelTurn(const Affine& a) {
     std::array<std::array<double, 3>, 3> r{};
     for (int c = 0; c < 3; ++c) {
         r[0][c] = a[0][c];
@@ -103,8 +101,7 @@ std::array<std::array<double, 3>, 3> ModelTurn(const Affine& a)
 // Caller-frame point for a model-frame figure of the tables.
 Vec Caller(double x, double y, double z) { return {x, z, -y}; }
 
-void ExpectNear(const Vec& got, const Vec& want, double tol = 1.5e-6)
-{
+void ExpectNear(const Vec& got, const Vec& want, double tol = 1.5e-6) {
     for (int d = 0; d < 3; ++d) EXPECT_NEAR(got[d], want[d], tol) << "component " << d;
 }
 
@@ -122,15 +119,13 @@ protected:
 
 }  // namespace
 
-TEST_F(GeometryFigure, BuildsThreeListsInOrderPairCoreTop)
-{
+TEST_F(GeometryFigure, BuildsThreeListsInOrderPairCoreTop) {
     EXPECT_NE(figurePairList, 0u);
     EXPECT_EQ(figureCoreList, figurePairList + 1);
     EXPECT_EQ(figureTopList, figurePairList + 2);
 }
 
-TEST_F(GeometryFigure, StillAndNodPlaceTheSphereAndBothPairCopies)
-{
+TEST_F(GeometryFigure, StillAndNodPlaceTheSphereAndBothPairCopies) {
     const std::vector<Part> still = DrawAndFit([] { DrawFigureStill(); });
     ASSERT_EQ(still.size(), 4u);
     ExpectNear(Apply(still[0].map, sphereCentre), {0, 0.234143, 0});
@@ -154,8 +149,7 @@ TEST_F(GeometryFigure, StillAndNodPlaceTheSphereAndBothPairCopies)
     for (size_t i = 0; i < a.size(); ++i) ExpectNear(b[i], a[i], 1e-6);
 }
 
-TEST_F(GeometryFigure, StrideSwingsTheTurnedPairsAQuarterCycleApart)
-{
+TEST_F(GeometryFigure, StrideSwingsTheTurnedPairsAQuarterCycleApart) {
     const std::vector<Part> parts = DrawAndFit([] { DrawFigureStride(0.0f); });
     ASSERT_EQ(parts.size(), 4u);
     ExpectNear(Apply(parts[0].map, sphereCentre), {0, 0.234143, 0});  // top at 0 degrees
@@ -172,13 +166,13 @@ TEST_F(GeometryFigure, StrideSwingsTheTurnedPairsAQuarterCycleApart)
         EXPECT_NEAR(angle, swings[k], 1e-4);
         // Where the centre sits with the swing taken out (the swing turns about the block origin).
         const double c = std::cos(-angle / degrees), s = std::sin(-angle / degrees);
-        const Vec unswung = {c * pairCentre[0] + s * pairCentre[2], pairCentre[1], -s * pairCentre[0] + c * pairCentre[2]};
+        const Vec unswung = {c * pairCentre[0] + s * pairCentre[2], pairCentre[1],
+                             -s * pairCentre[0] + c * pairCentre[2]};
         ExpectNear(Apply(parts[2 + k].map, unswung), centres[k]);
     }
 }
 
-TEST_F(GeometryFigure, ShakeRocksTheTopAndSwingsThePairs)
-{
+TEST_F(GeometryFigure, ShakeRocksTheTopAndSwingsThePairs) {
     const std::vector<Part> start = DrawAndFit([] { DrawFigureShake(0.0f); });
     ASSERT_EQ(start.size(), 4u);
     ExpectNear(Apply(start[0].map, sphereCentre), {-0.080081, 0.220022, 0});
@@ -203,8 +197,7 @@ TEST_F(GeometryFigure, ShakeRocksTheTopAndSwingsThePairs)
     ExpectNear(Apply(half[0].map, sphereCentre), {0.080081, 0.220022, 0});
 }
 
-TEST_F(GeometryFigure, EveryPoseLeavesTheModelviewAsItFoundIt)
-{
+TEST_F(GeometryFigure, EveryPoseLeavesTheModelviewAsItFoundIt) {
     const std::function<void()> poses[] = {[] { DrawFigureStill(); }, [] { DrawFigureNod(0.3f); },
                                            [] { DrawFigureStride(0.7f); }, [] { DrawFigureShake(0.2f); }};
     for (const auto& pose : poses) {

@@ -14,25 +14,24 @@
 
 namespace {
 
-struct Corner { int p, n, t; };
+struct Corner {
+    int p, n, t;
+};
 
 // Face i, corner c, whatever the index width.
-Corner CornerOf(const EmbeddedMesh& m, int i, int c)
-{
+Corner CornerOf(const EmbeddedMesh& m, int i, int c) {
     if (m.faces16) return {m.faces16[i].position[c], m.faces16[i].normal[c], m.faces16[i].texCoord[c]};
     return {m.faces8[i].position[c], m.faces8[i].normal[c], m.faces8[i].texCoord[c]};
 }
 
 // True when v rounds to the figure as written (to its own number of decimals).
-bool MatchesDigits(double v, const char* text)
-{
+bool MatchesDigits(double v, const char* text) {
     const char* dot = std::strchr(text, '.');
     const int decimals = dot ? static_cast<int>(std::strlen(dot + 1)) : 0;
     return std::fabs(v - std::strtod(text, nullptr)) <= 0.5 * std::pow(10.0, -decimals) + 1e-9;
 }
 
-void ExpectBox(const EmbeddedMesh& m, int first, int last, const std::vector<const char*>& box)
-{
+void ExpectBox(const EmbeddedMesh& m, int first, int last, const std::vector<const char*>& box) {
     double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};
     for (int i = first; i <= last; ++i)
         for (int c = 0; c < 3; ++c)
@@ -42,7 +41,8 @@ void ExpectBox(const EmbeddedMesh& m, int first, int last, const std::vector<con
             }
     for (int d = 0; d < 3; ++d) {
         EXPECT_TRUE(MatchesDigits(lo[d], box[2 * d])) << "axis " << d << " min " << lo[d] << " want " << box[2 * d];
-        EXPECT_TRUE(MatchesDigits(hi[d], box[2 * d + 1])) << "axis " << d << " max " << hi[d] << " want " << box[2 * d + 1];
+        EXPECT_TRUE(MatchesDigits(hi[d], box[2 * d + 1]))
+            << "axis " << d << " max " << hi[d] << " want " << box[2 * d + 1];
     }
 }
 
@@ -55,28 +55,74 @@ struct Table {
     std::vector<const char*> box;
 };
 
-const std::vector<Table>& Tables()
-{
+const std::vector<Table>& Tables() {
     static const std::vector<Table> tables = {
-        {&meshDataA, "meshDataA", 2176, 1096, 1144, 1560, false, false, {{0, 1268}, {1, 908}},
+        {&meshDataA,
+         "meshDataA",
+         2176,
+         1096,
+         1144,
+         1560,
+         false,
+         false,
+         {{0, 1268}, {1, 908}},
          {"-0.419002", "0.419002", "-0.5", "0.5", "-0.402704", "0.402704"}},
-        {&meshDataB, "meshDataB", 980, 492, 492, 546, false, false, {{0, 980}},
+        {&meshDataB,
+         "meshDataB",
+         980,
+         492,
+         492,
+         546,
+         false,
+         false,
+         {{0, 980}},
          {"-0.281916", "0.281916", "-0.419397", "0.419397", "-0.5", "0.5"}},
-        {&figurePairMesh, "figurePairMesh", 316, 160, 152, 213, true, false, {{0, 316}},
+        {&figurePairMesh,
+         "figurePairMesh",
+         316,
+         160,
+         152,
+         213,
+         true,
+         false,
+         {{0, 316}},
          {"-0.313057", "-0.140234", "-0.0583975", "0.0114889", "-0.172094", "-0.10343"}},
-        {&figureCoreMesh, "figureCoreMesh", 572, 288, 288, 389, false, false, {{0, 572}},
+        {&figureCoreMesh,
+         "figureCoreMesh",
+         572,
+         288,
+         288,
+         389,
+         false,
+         false,
+         {{0, 572}},
          {"-0.113436", "0.113436", "-0.0992831", "0.0432716", "-0.5", "-0.094327"}},
-        {&figureTopMesh, "figureTopMesh", 960, 482, 482, 559, false, false, {{0, 960}},
+        {&figureTopMesh,
+         "figureTopMesh",
+         960,
+         482,
+         482,
+         559,
+         false,
+         false,
+         {{0, 960}},
          {"-0.268176", "0.268176", "-0.268176", "0.268176", "-0.0363513", "0.5"}},
-        {&tunnelTubeMesh, "tunnelTubeMesh", 2752, 1378, 871, 1462, false, true, {{0, 2752}},
+        {&tunnelTubeMesh,
+         "tunnelTubeMesh",
+         2752,
+         1378,
+         871,
+         1462,
+         false,
+         true,
+         {{0, 2752}},
          {"-500", "500", "-6.6312", "6.6312", "-6.6312", "6.6312"}},
     };
     return tables;
 }
 
 // Faces grouped into shells by shared positions.
-std::map<int, std::vector<int>> Shells(const EmbeddedMesh& m)
-{
+std::map<int, std::vector<int>> Shells(const EmbeddedMesh& m) {
     std::vector<int> parent(m.positionCount);
     std::iota(parent.begin(), parent.end(), 0);
     auto root = [&](int x) {
@@ -92,8 +138,7 @@ std::map<int, std::vector<int>> Shells(const EmbeddedMesh& m)
 
 }  // namespace
 
-TEST(GeometryMeshData, CountsWidthsRunsAndBoxesMatchTheTable)
-{
+TEST(GeometryMeshData, CountsWidthsRunsAndBoxesMatchTheTable) {
     for (const Table& t : Tables()) {
         SCOPED_TRACE(t.name);
         const EmbeddedMesh& m = *t.mesh;
@@ -114,8 +159,7 @@ TEST(GeometryMeshData, CountsWidthsRunsAndBoxesMatchTheTable)
     }
 }
 
-TEST(GeometryMeshData, EveryAttributeReferencedInRangeAndNormalsUnit)
-{
+TEST(GeometryMeshData, EveryAttributeReferencedInRangeAndNormalsUnit) {
     for (const Table& t : Tables()) {
         SCOPED_TRACE(t.name);
         const EmbeddedMesh& m = *t.mesh;
@@ -132,7 +176,8 @@ TEST(GeometryMeshData, EveryAttributeReferencedInRangeAndNormalsUnit)
         EXPECT_EQ(std::count(tc.begin(), tc.end(), 1), m.texCoordCount);
         for (int i = 0; i < m.normalCount; ++i)
             EXPECT_NEAR(std::sqrt(m.normals[i][0] * m.normals[i][0] + m.normals[i][1] * m.normals[i][1] +
-                                  m.normals[i][2] * m.normals[i][2]), 1.0, 1e-5);
+                                  m.normals[i][2] * m.normals[i][2]),
+                        1.0, 1e-5);
         if (!t.lineStrip)
             for (int i = 0; i < m.texCoordCount; ++i)
                 for (int d = 0; d < 2; ++d) {
@@ -142,8 +187,7 @@ TEST(GeometryMeshData, EveryAttributeReferencedInRangeAndNormalsUnit)
     }
 }
 
-TEST(GeometryMeshData, SolidMeshesAreClosedOutwardAndWithoutDegenerateFaces)
-{
+TEST(GeometryMeshData, SolidMeshesAreClosedOutwardAndWithoutDegenerateFaces) {
     for (const Table& t : Tables()) {
         if (t.lineStrip) continue;
         SCOPED_TRACE(t.name);
@@ -177,9 +221,11 @@ TEST(GeometryMeshData, SolidMeshesAreClosedOutwardAndWithoutDegenerateFaces)
     }
 }
 
-TEST(GeometryMeshData, ShellsAndTheirFigures)
-{
-    struct ShellRow { int first, last, positions, row; std::vector<const char*> box; };
+TEST(GeometryMeshData, ShellsAndTheirFigures) {
+    struct ShellRow {
+        int first, last, positions, row;
+        std::vector<const char*> box;
+    };
     const std::vector<ShellRow> a = {
         {0, 315, 160, 0, {"-0.419", "-0.2648", "-0.1812", "0.1419", "-0.2298", "0.2298"}},
         {316, 759, 224, 0, {"-0.2218", "0.419", "-0.2415", "0.3271", "-0.4027", "0.4027"}},
@@ -213,9 +259,8 @@ TEST(GeometryMeshData, ShellsAndTheirFigures)
     EXPECT_EQ(Shells(figureTopMesh).size(), 1u);
 }
 
-TEST(GeometryMeshData, MaterialRowsAsTabled)
-{
-    auto expectRow = [](const MaterialRow& r, const float (&amb)[3], const float (&dif)[3], const float (&spe)[3],
+TEST(GeometryMeshData, MaterialRowsAsTabled) {
+    auto expectRow = [](const MaterialRow& r, const float(&amb)[3], const float(&dif)[3], const float(&spe)[3],
                         float shininess) {
         for (int k = 0; k < 3; ++k) {
             EXPECT_NEAR(r.ambient[k], amb[k], 5e-7);
@@ -238,8 +283,7 @@ TEST(GeometryMeshData, MaterialRowsAsTabled)
     expectRow(tunnelTubeMesh.materials[0], {0.34f, 0.37f, 0.52f}, {0.34f, 0.37f, 0.52f}, {0, 0, 0}, 20480000.0f);
 }
 
-TEST(GeometryMeshData, TopPartIsTheRuledSphere)
-{
+TEST(GeometryMeshData, TopPartIsTheRuledSphere) {
     const double cz = 0.2318243, radius = 0.268176;
     int poles = 0;
     std::map<long, int> ringSizes;
@@ -269,8 +313,7 @@ TEST(GeometryMeshData, TopPartIsTheRuledSphere)
         }
 }
 
-TEST(GeometryMeshData, TubeFollowsItsRule)
-{
+TEST(GeometryMeshData, TubeFollowsItsRule) {
     const EmbeddedMesh& m = tunnelTubeMesh;
     auto P = [](int r, int j) { return 1 + 16 * r + (j % 16); };
     EXPECT_EQ(m.positions[0][0], -500.0f);

@@ -58,7 +58,6 @@ bool OpenTestGlContext(int width, int height) {
         return true;
     }
     PlatformUseHeadlessDrivers();
-    platformHeadless = true;
     fullscreen = false;
     if (!PlatformCreateWindow("test", width, height, 32, false)) return false;
     ResizeViewport(width, height);

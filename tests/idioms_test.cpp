@@ -89,8 +89,8 @@ protected:
         int worst = 0;
         for (size_t i = 0; i < a.size(); i += 4)
             for (size_t c = 0; c < 3; ++c)
-                worst = std::max(worst, std::abs(static_cast<int>(a[i + c]) -
-                                                 static_cast<int>(std::lround(b[i + c] * scale))));
+                worst = std::max(
+                    worst, std::abs(static_cast<int>(a[i + c]) - static_cast<int>(std::lround(b[i + c] * scale))));
         return worst;
     }
 };

@@ -60,8 +60,8 @@ long PeakKb(const std::vector<std::string>& args) {
 
 TEST(NoDisplay, LivePlayWithoutADisplayExitsAtOnceWithItsOwnStatusAndSaysWhatToDo) {
     // Neither variable set, and a variable naming a display that does not answer.
-    for (const char* env : {"-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER",
-                            "-u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:97"}) {
+    for (const char* env :
+         {"-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER", "-u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:97"}) {
         SCOPED_TRACE(env);
         Outcome o = RunProgramLine(std::string(env) + " " + kProgram + " --windowed");
         EXPECT_EQ(o.status, 3);
@@ -79,24 +79,24 @@ TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
     fs::path dir = FreshDir("usage");
     const std::string out = (dir / "out").string();
     const char* const cases[] = {
-        "--bogus",                                   // unknown
-        "--fps 0",                                   // out of range
-        "--fps",                                     // value missing
-        "--shot abc OUT.png",                        // not a time
-        "--shot -5 OUT.png",                         // negative
-        "--size 10x10 --shot 0 OUT.png",             // too small
-        "--size big --bench",                        // not WxH
-        "--windowed --fullscreen",                   // exclusive
-        "--shot 0 OUT.png --bench",                  // two modes
-        "--to 5000",                                 // capture only
-        "--json OUT.json",                           // bench only
-        "--loop --shot 0 OUT.png",                   // live only
-        "--from 130000",                             // past the end
-        "--step 20 --capture OUT.mp4",               // not for capture
-        "--shot 0 /no/such/dir/OUT.png",             // folder missing
-        "--capture /no/such/dir/OUT.mp4",            // folder missing
-        "--capture /proc/version/frames",            // not a folder
-        "--bench --json /no/such/dir/OUT.json",      // folder missing
+        "--bogus",                               // unknown
+        "--fps 0",                               // out of range
+        "--fps",                                 // value missing
+        "--shot abc OUT.png",                    // not a time
+        "--shot -5 OUT.png",                     // negative
+        "--size 10x10 --shot 0 OUT.png",         // too small
+        "--size big --bench",                    // not WxH
+        "--windowed --fullscreen",               // exclusive
+        "--shot 0 OUT.png --bench",              // two modes
+        "--to 5000",                             // capture only
+        "--json OUT.json",                       // bench only
+        "--loop --shot 0 OUT.png",               // live only
+        "--from 130000",                         // past the end
+        "--step 20 --capture OUT.mp4",           // not for capture
+        "--shot 0 /no/such/dir/OUT.png",         // folder missing
+        "--capture /no/such/dir/OUT.mp4",        // folder missing
+        "--capture /proc/version/frames",        // not a folder
+        "--bench --json /no/such/dir/OUT.json",  // folder missing
     };
     for (const char* args : cases) {
         SCOPED_TRACE(args);
@@ -114,7 +114,7 @@ TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
 TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
     fs::path png = FreshDir("pastend") / "end.png";
     Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 130000 '" + png.string() +
-                    "' --size 64x48 --step 5000 --seed 1");
+                               "' --size 64x48 --step 5000 --seed 1");
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.err.find("past the end of the show"), std::string::npos) << o.err;
     EXPECT_TRUE(IsWhitePng(png));

@@ -178,8 +178,7 @@ TEST_F(PlayerLoop, OverlayDrawsTextAndLeavesEveryStateItTouches) {
     // Mid-show states differ: a lit mesh, the typed listing, the tunnel.
     for (double t : {8000.0, 50000.0, 80000.0}) {
         SCOPED_TRACE(t);
-        demoTimeMs = t;
-        RenderFrame();
+        RenderFrame(t);
         State before = snapshot();
         std::vector<uint8_t> plain = ReadFramebuffer();
         DrawOverlay(t, 16.0);
@@ -204,15 +203,16 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
         DemoOptions options;
         ReplayTo(static_cast<double>(ms), options);
         EXPECT_FALSE(musicStarted) << "the replay started the track";
-        demoTimeMs = static_cast<double>(ms);  // where the live loop starts
-        RenderFrame();
+        // Where the live loop starts, with the frame duration the replay left.
+        RenderFrame(static_cast<double>(ms), frameMs, CurrentCamera());
         std::vector<uint8_t> rows = ReadFramebuffer();
         Picture live;
         live.width = 1024;
         live.height = 768;
         live.rgba.resize(rows.size());
         for (int y = 0; y < 768; ++y)
-            std::copy_n(&rows[static_cast<size_t>(767 - y) * 1024 * 4], 1024 * 4, &live.rgba[static_cast<size_t>(y) * 1024 * 4]);
+            std::copy_n(&rows[static_cast<size_t>(767 - y) * 1024 * 4], 1024 * 4,
+                        &live.rgba[static_cast<size_t>(y) * 1024 * 4]);
         for (size_t i = 3; i < live.rgba.size(); i += 4) live.rgba[i] = 255;
         Picture shot;
         ASSERT_TRUE(LoadPicture(dir + "/" + std::to_string(ms) + ".png", shot));

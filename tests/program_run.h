@@ -13,10 +13,10 @@
 
 struct ShowResult {
     int status = -1;
-    std::vector<std::string> boxes;    // "caption: text" lines of the program's own messages
+    std::vector<std::string> boxes;     // "caption: text" lines of the program's own messages
     std::vector<std::string> notFound;  // "data: ... not found (looked in ...)" lines
-    std::vector<std::string> unknown;  // anything else that is not a known library note
-    bool white = false;                // the last frame, past the end of the show
+    std::vector<std::string> unknown;   // anything else that is not a known library note
+    bool white = false;                 // the last frame, past the end of the show
 };
 
 inline bool IsWhitePng(const std::filesystem::path& png) {
@@ -38,8 +38,8 @@ inline bool IsBox(const std::string& line) {
 // notes and complaints about a broken stream.
 inline bool IsKnownNote(const std::string& line) {
     return line.rfind("audio: ", 0) == 0 || line.rfind("--shot: 124100 ms is past the end", 0) == 0 ||
-           line.rfind("[src/libmpg123/", 0) == 0 ||
-           line.rfind("Warning: Xing stream size", 0) == 0 || line.rfind("Note: ", 0) == 0;
+           line.rfind("[src/libmpg123/", 0) == 0 || line.rfind("Warning: Xing stream size", 0) == 0 ||
+           line.rfind("Note: ", 0) == 0;
 }
 
 // A copy of the program in a scratch folder with no data beside it or installed near it, so
@@ -62,8 +62,8 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     namespace fs = std::filesystem;
     fs::path shot = fs::path(testing::TempDir()) / ("brimvale_show_end_" + std::to_string(getpid()) + ".png");
     fs::remove(shot);
-    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shot 124100 '" +
-                      shot.string() + "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
+    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shot 124100 '" + shot.string() +
+                      "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
     ShowResult run;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return run;

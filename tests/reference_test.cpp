@@ -44,7 +44,7 @@ TEST(ReferenceFrames, EveryListedMomentOfTheShowMatchesItsReference) {
 // fade's material and the crowd's normals current), and nothing from before is still pending.
 static Picture FirstFrame() {
     demoTimeMs = 0.0;
-    RenderFrame();
+    RenderFrame(demoTimeMs, frameMs, CurrentCamera());
     Picture frame{1024, 768, {}};
     ReadPicture(frame.rgba, frame.width, frame.height);
     return frame;
@@ -58,7 +58,7 @@ TEST(LoopedShow, AfterTheResetTheFirstFrameIsAFreshProgramsAndNothingOldIsPendin
         keys[VK_RIGHT] = 1;
         keys[VK_UP] = 1;
         demoTimeMs = 123000.0;
-        RenderFrame();
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         HandleFrameKeys();
         demoTimeMs = 124100.0;
         int iterations = 0;  // the window's own first events come before the frame

@@ -59,7 +59,8 @@ protected:
         prefix = FreshDir("install_prefix_" + std::to_string(getpid()));  // ctest runs these side by side
         std::string build = fs::path(BRIMVALE_BINARY).parent_path().string();
         std::string out;
-        status = RunCommand("'" CMAKE_COMMAND "' --install '" + build + "' --prefix '" + prefix.string() + "' 2>&1", out);
+        status =
+            RunCommand("'" CMAKE_COMMAND "' --install '" + build + "' --prefix '" + prefix.string() + "' 2>&1", out);
         log = out;
     }
     static void TearDownTestSuite() { fs::remove_all(prefix); }
@@ -87,9 +88,8 @@ TEST(ReleaseVersion, ProgramChangelogAndProjectAgree) {
 
 TEST_F(InstallTree, HoldsExactlyTheLayout) {
     ASSERT_EQ(status, 0) << log;
-    std::set<std::string> want = {"bin/brimvale", "share/applications/brimvale.desktop",
-                                  "share/doc/brimvale/README.md", "share/doc/brimvale/copyright",
-                                  "share/doc/brimvale/changelog.gz"};
+    std::set<std::string> want = {"bin/brimvale", "share/applications/brimvale.desktop", "share/doc/brimvale/README.md",
+                                  "share/doc/brimvale/copyright", "share/doc/brimvale/changelog.gz"};
     for (const auto& entry : fs::directory_iterator(fs::path(BRIMVALE_SOURCE_DIR) / "data"))
         want.insert("share/brimvale/data/" + entry.path().filename().string());
     for (const char* size : {"32x32", "48x48", "64x64", "128x128", "256x256"})
@@ -150,8 +150,8 @@ TEST_F(InstallTree, PlaysFromAnotherFolderLikeTheBuildTree) {
     fs::path a = elsewhere / "installed.png", b = elsewhere / "built.png";
     auto shot = [&](const std::string& cwd, const std::string& binary, const fs::path& png) {
         return RunCommand("cd '" + cwd + "' && '" + binary + "' --shot 8000 '" + png.string() +
-                       "' --size 256x192 --seed 1 2>/dev/null",
-                   out);
+                              "' --size 256x192 --seed 1 2>/dev/null",
+                          out);
     };
     ASSERT_EQ(shot(elsewhere.string(), installed, a), 0);
     ASSERT_EQ(shot(BRIMVALE_SOURCE_DIR, BRIMVALE_BINARY, b), 0);

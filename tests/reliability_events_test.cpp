@@ -18,7 +18,6 @@
 
 namespace {
 
-
 double ProcessCpuMs() {
     timespec ts = {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
@@ -122,7 +121,7 @@ TEST_F(EventPump, ResizeToZeroHeightGivesAViewportOfOneThenFollowsTheWayBack) {
     EXPECT_EQ(vp[2], 640);
     EXPECT_EQ(vp[3], 1);
     EXPECT_NEAR(Aspect(), 640.0, 1e-3);  // the projection is kept in single precision
-    EXPECT_EQ(demoTimeMs, 10.0);  // a frame into a one-pixel viewport still counts
+    EXPECT_EQ(demoTimeMs, 10.0);         // a frame into a one-pixel viewport still counts
 
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Resize, 800, 600));
     IterateToNextFrame();
@@ -221,8 +220,8 @@ TEST_F(EventPump, RealKeyEventsArriveAsTheirVirtualKeyCodes) {
         SDL_Scancode scancode;
         unsigned virtualKey;
     } kKeys[] = {
-        {SDL_SCANCODE_ESCAPE, 27}, {SDL_SCANCODE_L, 76},        {SDL_SCANCODE_PAGEUP, 33}, {SDL_SCANCODE_PAGEDOWN, 34},
-        {SDL_SCANCODE_LEFT, 37},   {SDL_SCANCODE_UP, 38},       {SDL_SCANCODE_RIGHT, 39},  {SDL_SCANCODE_DOWN, 40},
+        {SDL_SCANCODE_ESCAPE, 27}, {SDL_SCANCODE_L, 76},  {SDL_SCANCODE_PAGEUP, 33}, {SDL_SCANCODE_PAGEDOWN, 34},
+        {SDL_SCANCODE_LEFT, 37},   {SDL_SCANCODE_UP, 38}, {SDL_SCANCODE_RIGHT, 39},  {SDL_SCANCODE_DOWN, 40},
     };
     SDL_Window* window = SDL_GL_GetCurrentWindow();
     ASSERT_NE(window, nullptr);
@@ -237,7 +236,8 @@ TEST_F(EventPump, RealKeyEventsArriveAsTheirVirtualKeyCodes) {
             e.key.keysym.sym = SDL_GetKeyFromScancode(k.scancode);
             ASSERT_EQ(SDL_PushEvent(&e), 1);
             Drain();
-            for (unsigned vk = 0; vk < 256; ++vk) ASSERT_EQ(keys[vk], down && vk == k.virtualKey ? 1 : 0) << "code " << vk;
+            for (unsigned vk = 0; vk < 256; ++vk)
+                ASSERT_EQ(keys[vk], down && vk == k.virtualKey ? 1 : 0) << "code " << vk;
         }
     }
 }

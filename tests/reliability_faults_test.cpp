@@ -20,9 +20,9 @@ namespace {
 
 // Load order of the start-up; the ring comes last with its own message.
 const char* const kImages[] = {
-    "demologo.tga", "demologo_sub.tga", "blinky.tga",   "pinky.tga",  "inkey.tga",  "clyde.tga",
-    "zub.tga",      "pacman.tga",       "mar_castle.tga", "mar_tube.tga", "mar_shroom.tga",
-    "mar_star.tga", "mar_mario.tga",    "vok.tga",      "font.tga",   "ring.tga",
+    "demologo.tga",  "demologo_sub.tga", "blinky.tga",     "pinky.tga",    "inkey.tga",      "clyde.tga",
+    "zub.tga",       "pacman.tga",       "mar_castle.tga", "mar_tube.tga", "mar_shroom.tga", "mar_star.tga",
+    "mar_mario.tga", "vok.tga",          "font.tga",       "ring.tga",
 };
 const int kImageCount = 16;
 const char* const kImageBox = ": ";
@@ -35,10 +35,14 @@ const ImageFault kImageFaults[] = {ImageFault::Truncated, ImageFault::WrongHeade
 
 const char* FaultName(ImageFault f) {
     switch (f) {
-    case ImageFault::Truncated: return "truncated";
-    case ImageFault::WrongHeader: return "wrong header";
-    case ImageFault::SixteenBit: return "16-bit";
-    case ImageFault::HugeDimensions: return "65535 x 65535";
+    case ImageFault::Truncated:
+        return "truncated";
+    case ImageFault::WrongHeader:
+        return "wrong header";
+    case ImageFault::SixteenBit:
+        return "16-bit";
+    case ImageFault::HugeDimensions:
+        return "65535 x 65535";
     }
     return "";
 }
@@ -178,9 +182,9 @@ TEST(ReliabilitySoundtrack, TruncatedFileDecodesToTheSoundItHolds) {
 TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
     fs::path dir = WithData("device");
     const std::string cases[] = {
-        "SDL_AUDIODRIVER=nosuchdriver",                                  // no such driver
+        "SDL_AUDIODRIVER=nosuchdriver",                                   // no such driver
         "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/nonexistent/dir/audio",  // a device that fails to open
-        "SDL_AUDIODRIVER=dummy",                                         // a device that plays into nothing
+        "SDL_AUDIODRIVER=dummy",                                          // a device that plays into nothing
     };
     for (const std::string& env : cases) {
         SCOPED_TRACE(env);

@@ -118,7 +118,11 @@ TEST_F(Font, CodesOutsideTheSheetPrintAsSpaces) {
         glEndList();
     }
     for (int set : {0, 1}) {
-        const FeedbackCapture c = CaptureFeedback([set] { PrintText(10.0f, 20, set, "%s", "\x01\x1f\xa0\xff" "A"); });
+        const FeedbackCapture c = CaptureFeedback([set] {
+            PrintText(10.0f, 20, set, "%s",
+                      "\x01\x1f\xa0\xff"
+                      "A");
+        });
         EXPECT_EQ(NonPolygonCount(c), 0u) << "a list outside the glyphs was called, set " << set;
         for (int i = 0; i < 4; ++i) ExpectGlyph(c, 128 * set, 10.0f + 9 * i, 20.0f);
         ExpectGlyph(c, 'A' - 32 + 128 * set, 46.0f, 20.0f);

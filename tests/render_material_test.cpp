@@ -52,8 +52,7 @@ protected:
         GlTest::SetUp();
         LightAsAtStartUp();
         fadeAlpha = 1.0f;
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        while (glGetError() != GL_NO_ERROR) {}
     }
     void TearDown() override { fadeAlpha = 1.0f; }
 };
@@ -70,7 +69,8 @@ TEST_F(Palette, RowZeroLightsWhiteWithFadeAlphaForAnyNormal) {
             DrawLitQuad(n[0], n[1], n[2], rgb);
             const int expected = static_cast<int>(alpha * 255.0f + 0.5f);
             for (int c = 0; c < 3; ++c)
-                EXPECT_NEAR(rgb[c], expected, 2) << "alpha " << alpha << " normal " << n[0] << "," << n[1] << "," << n[2];
+                EXPECT_NEAR(rgb[c], expected, 2)
+                    << "alpha " << alpha << " normal " << n[0] << "," << n[1] << "," << n[2];
         }
     }
 }
@@ -115,8 +115,7 @@ TEST_F(Palette, RowOneReachesBothFacesUnchanged) {
 
 TEST_F(Palette, ShininessOf2048IsPassedOnAndRefusedByGl) {
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 20.0f);
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
     ApplyPaletteMaterial(0);
     // Passed unclamped, so GL reports the out-of-range value and keeps what it had.
     EXPECT_EQ(glGetError(), GLenum(GL_INVALID_VALUE));
@@ -130,8 +129,7 @@ TEST_F(Palette, ShininessOf2048IsPassedOnAndRefusedByGl) {
 TEST_F(Palette, RowsOutsideThePaletteChangeNothing) {
     fadeAlpha = 0.25f;
     ApplyPaletteMaterial(0);
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
     ApplyPaletteMaterial(2);
     ApplyPaletteMaterial(-1);
     EXPECT_FLOAT_EQ(MaterialAlpha(GL_FRONT, GL_DIFFUSE), 0.25f);

@@ -72,8 +72,7 @@ TEST(ParticleField, StillFrameMovesNothingButDrawsOncePerParticle) {
     Particle before[kParticleCount];
     for (int i = 0; i < kParticleCount; ++i) before[i] = particles[i];
     const std::vector<int> sideways = UpcomingDraws(6, kParticleCount);
-    frameMs = 0.0;
-    UpdateParticles();
+    UpdateParticles(0.0);
     for (int i = 0; i < kParticleCount; ++i) {
         EXPECT_EQ(particles[i].x, before[i].x);
         EXPECT_EQ(particles[i].y, before[i].y);
@@ -85,16 +84,14 @@ TEST(ParticleField, LowerEdgeExactlyAtOneIsNotYetRecycled) {
     ParkAllBelowView();
     particles[0] = {0.2f, 1.25f, 0.25f, 0.0001f};  // lower edge 1.0, exactly representable
     std::vector<int> r = UpcomingDraws(11, kParticleCount);
-    frameMs = 0.0;
-    UpdateParticles();
+    UpdateParticles(0.0);
     EXPECT_EQ(particles[0].y, 1.25f);
     EXPECT_EQ(particles[0].halfSize, 0.25f);
     EXPECT_EQ(DemoRand(), r.back());
 
     // One millisecond later the edge is above 1.0: sideways draw, then speed, then size.
     r = UpcomingDraws(12, kParticleCount + 2);
-    frameMs = 1.0;
-    UpdateParticles();
+    UpdateParticles(1.0);
     const Particle& p = particles[0];
     EXPECT_NEAR(p.x, 0.2 + (2.0 * r[0] / 32767.0 - 1.0) * 0.0001 * 0.1, 1e-7) << "x is kept";
     EXPECT_NEAR(p.speed, r[1] * 0.0001 / 32767.0 + 0.00005, 1e-11);
@@ -108,8 +105,7 @@ TEST(ParticleField, LongFrameRisesByTheFullStepAndRecyclesAtOnce) {
     particles[1] = {0.0f, 0.5f, 0.02f, 0.0001f};
     particles[2] = {-0.3f, 0.95f, 0.01f, 0.00015f};  // reaches 1.1 in this frame
     DemoSrand(3);
-    frameMs = 1000.0;
-    UpdateParticles();
+    UpdateParticles(1000.0);
     EXPECT_NEAR(particles[1].y, 0.6, 1e-6);
     EXPECT_LE(std::fabs(particles[1].x), 0.1 * 0.0001 * 1000.0 + 1e-7);
     EXPECT_GE(particles[2].y, -0.55f);
@@ -137,8 +133,7 @@ protected:
 };
 
 TEST_F(ParticleDrawing, QuadsSitAtDepthOneWithTheirTextureCorners) {
-    for (int i = 0; i < kParticleCount; ++i)
-        particles[i] = {-0.3f + 0.02f * i, -0.2f + 0.01f * i, 0.008f, 0.0001f};
+    for (int i = 0; i < kParticleCount; ++i) particles[i] = {-0.3f + 0.02f * i, -0.2f + 0.01f * i, 0.008f, 0.0001f};
     GLuint ring = 0;
     glGenTextures(1, &ring);
     ringTex.glName = ring;
@@ -155,8 +150,8 @@ TEST_F(ParticleDrawing, QuadsSitAtDepthOneWithTheirTextureCorners) {
     EXPECT_GE(CountOf(c, FeedbackKind::Polygon), static_cast<size_t>(kParticleCount));
     for (const Particle& p : particles) {
         const float s = p.halfSize;
-        const float corners[4][4] = {{p.x - s, p.y - s, 0, 0}, {p.x - s, p.y + s, 0, 1},
-                                     {p.x + s, p.y + s, 1, 1}, {p.x + s, p.y - s, 1, 0}};
+        const float corners[4][4] = {
+            {p.x - s, p.y - s, 0, 0}, {p.x - s, p.y + s, 0, 1}, {p.x + s, p.y + s, 1, 1}, {p.x + s, p.y - s, 1, 0}};
         for (const auto& k : corners) {
             GLdouble wx = 0, wy = 0, wz = 0;
             gluProject(k[0], k[1], -1.0, modelview, projection, viewport, &wx, &wy, &wz);

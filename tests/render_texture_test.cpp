@@ -22,8 +22,24 @@ constexpr size_t kIdLength = 0, kMapType = 1, kImageType = 2, kXOrigin = 8, kDes
 // An accepted header for the given size and depth, then the body.
 Bytes MakeTga(unsigned width, unsigned height, uint8_t depth, const Bytes& body = {}) {
     Bytes out(18 + body.size(), 0);
-    const uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width & 0xFF), uint8_t(width >> 8),
-                                uint8_t(height & 0xFF), uint8_t(height >> 8), depth, 0};
+    const uint8_t header[18] = {0,
+                                0,
+                                2,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                uint8_t(width & 0xFF),
+                                uint8_t(width >> 8),
+                                uint8_t(height & 0xFF),
+                                uint8_t(height >> 8),
+                                depth,
+                                0};
     std::copy(header, header + 18, out.begin());
     std::copy(body.begin(), body.end(), out.begin() + 18);
     return out;
@@ -108,11 +124,11 @@ TEST(TgaParse, IgnoresBytesAfterThePixelBlockAndTheDescriptor) {
 TEST(TgaParse, RefusesOtherLayoutsBeforeReadingTheSize) {
     const Bytes valid = MakeTga(2, 2, 24, Sequence(64));
     const Bytes refused[] = {
-        With(valid, kImageType, 10),                         // run-length encoded
-        With(With(valid, kImageType, 3), 16, 8),             // grey
-        With(valid, kIdLength, 1),                           // identifier field
-        With(With(valid, kMapType, 1), kImageType, 1),       // colour-mapped
-        With(valid, kXOrigin, 1),                            // non-zero origin
+        With(valid, kImageType, 10),                    // run-length encoded
+        With(With(valid, kImageType, 3), 16, 8),        // grey
+        With(valid, kIdLength, 1),                      // identifier field
+        With(With(valid, kMapType, 1), kImageType, 1),  // colour-mapped
+        With(valid, kXOrigin, 1),                       // non-zero origin
     };
     for (const Bytes& file : refused) {
         Texture t{};
@@ -177,8 +193,7 @@ TEST_F(TgaUpload, UploadsRgbAndRgbaWithLinearFilteringAndLeavesItBound) {
         GLint format;
     } cases[] = {{24, GL_RGB}, {32, GL_RGBA}};
     for (const Case& c : cases) {
-        const std::string path =
-            files.Write("img.tga", MakeTga(4, 2, c.depth, Sequence(4 * 2 * c.depth / 8)));
+        const std::string path = files.Write("img.tga", MakeTga(4, 2, c.depth, Sequence(4 * 2 * c.depth / 8)));
         glBindTexture(GL_TEXTURE_2D, 0);
         Texture t{};
         ASSERT_TRUE(LoadTgaTexture(t, path.c_str()));
@@ -226,8 +241,7 @@ TEST_F(TgaUpload, FailuresCreateNoTextureObject) {
     Texture missing{};
     EXPECT_FALSE(LoadTgaTexture(missing, (files.Root() + "/data/none.tga").c_str()));
     EXPECT_EQ(missing.glName, 0u);
-    const std::string path =
-        files.Write("short.tga", MakeTga(2, 2, 24, Sequence(11)));
+    const std::string path = files.Write("short.tga", MakeTga(2, 2, 24, Sequence(11)));
     Texture shortFile{};
     EXPECT_FALSE(LoadTgaTexture(shortFile, path.c_str()));
     EXPECT_EQ(shortFile.glName, 0u);

@@ -34,13 +34,7 @@ struct FbFrame {
 };
 
 FbFrame CaptureFrame(double t) {
-    const FeedbackCapture capture = CaptureFeedback(
-        [t] {
-            demoTimeMs = t;
-            frameMs = 0.0;
-            RenderFrame();
-        },
-        1 << 22);
+    const FeedbackCapture capture = CaptureFeedback([t] { RenderFrame(t); }, 1 << 22);
     EXPECT_FALSE(capture.overflowed) << "feedback buffer overflow";
     return {FannedTriangles(capture)};
 }
@@ -139,9 +133,7 @@ std::vector<Glyph> GlyphsOf(const FbFrame& frame) {
 // ---- pixels ----
 
 std::vector<uint8_t> RenderAt(double t) {
-    demoTimeMs = t;
-    frameMs = 0.0;
-    RenderFrame();
+    RenderFrame(t);
     return ReadFramebuffer(kWidth, kHeight);
 }
 
@@ -161,9 +153,7 @@ protected:
         fadeAlpha = 1.0f;
     }
     // Leaves only the flat pictures and text to feedback: no figures, no tube.
-    static void HideMeshes() {
-        figurePairList = figureCoreList = figureTopList = tunnelTubeList = meshListA = 0;
-    }
+    static void HideMeshes() { figurePairList = figureCoreList = figureTopList = tunnelTubeList = meshListA = 0; }
     static void ParkParticles(float y) {
         for (int i = 0; i < kParticleCount; ++i) particles[i] = {-0.3f + 0.02f * i, y, 0.01f, 0.0001f};
     }
@@ -323,9 +313,23 @@ TEST_F(SecondHalf, ReseedOnlyAboveNinetyNineHundredths) {
 // ---- window 21: the credits ----
 
 const char* const kCredits[17] = {
-    "## BRIMVALE ##", " ", "HELLO EVERYONE!", " ", "THIS DEMO IS JUST", "A FIRST EXPIRIENCE",
-    "IN DEMOMAKING, OPENGL AND C", " ", "IT WAS CREATED", "DURING LAST WEEK", "BY ONE MAN...", " ",
-    "WE HOPE YOU'LL ENJOY IT", " ", ".CODE.GFX.", "BY QUILON", "                     ",
+    "## BRIMVALE ##",
+    " ",
+    "HELLO EVERYONE!",
+    " ",
+    "THIS DEMO IS JUST",
+    "A FIRST EXPIRIENCE",
+    "IN DEMOMAKING, OPENGL AND C",
+    " ",
+    "IT WAS CREATED",
+    "DURING LAST WEEK",
+    "BY ONE MAN...",
+    " ",
+    "WE HOPE YOU'LL ENJOY IT",
+    " ",
+    ".CODE.GFX.",
+    "BY QUILON",
+    "                     ",
 };
 
 // The credit lines as printed: line k's text at (128 + 9 j, 128 + 14 k).
@@ -360,7 +364,8 @@ TEST_F(SecondHalf, CreditsAreTypedLineByLineWithNothingAfterAFinishedLine) {
         {15, {"## BRIMVALE ##", " "}},
         {22, {"## BRIMVALE ##", " ", "HELLO E"}},
         {181, std::vector<std::string>(kCredits, kCredits + 16)},
-        {201, [] {
+        {201,
+         [] {
              std::vector<std::string> all(kCredits, kCredits + 17);
              all[16].pop_back();
              return all;
@@ -400,7 +405,8 @@ TEST_F(SecondHalf, RisingRingsAreShownThroughTheCreditsAndGreetings) {
 TEST_F(SecondHalf, GreetingsGlyphsStandAtNineIMinusThousandR) {
     HideMeshes();
     ParkParticles(100.0f);
-    const std::string line = std::string(77, ' ') + "GREETS: VOLTENDRAX, QRZ, MORVANTIKO, SKELDRANE, PELLUCIDORN, TRUNDLEK";
+    const std::string line =
+        std::string(77, ' ') + "GREETS: VOLTENDRAX, QRZ, MORVANTIKO, SKELDRANE, PELLUCIDORN, TRUNDLEK";
     // Times chosen so that no glyph at the edges is clipped to a sliver.
     for (double t : {110105.0, 113512.0, 116158.0, 119110.0}) {
         float r = SceneT(22, t);
@@ -435,10 +441,9 @@ TEST_F(SecondHalf, ShowEndsBlackThenWhite) {
 // ---- the state each scene leaves ----
 
 TEST_F(SecondHalf, EverySceneLeavesTexturingAndBlendingOffAndDepthTestOn) {
-    const double times[] = {52000.0, 53000.0, 60000.0, 66000.0, 67999.0, 68000.0, 70000.0, 72000.0,
-                            74000.0, 77000.0, 77500.0, 80000.0, 82500.0, 83000.0, 84000.0, 85999.0,
-                            86000.0, 88000.0, 90000.0, 93999.0, 94000.0, 100000.0, 109999.0, 110000.0,
-                            115000.0, 122000.0, 123999.0};
+    const double times[] = {52000.0, 53000.0, 60000.0, 66000.0,  67999.0,  68000.0,  70000.0,  72000.0,  74000.0,
+                            77000.0, 77500.0, 80000.0, 82500.0,  83000.0,  84000.0,  85999.0,  86000.0,  88000.0,
+                            90000.0, 93999.0, 94000.0, 100000.0, 109999.0, 110000.0, 115000.0, 122000.0, 123999.0};
     for (double t : times) {
         RenderAt(t);
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "t = " << t;
@@ -454,7 +459,8 @@ TEST_F(SecondHalf, EverySceneLeavesTexturingAndBlendingOffAndDepthTestOn) {
 
 TEST(WholeShow, RunsToTheEndAtAFixedStepAndEndsWhite) {
     std::string out = testing::TempDir() + "show_end.png";
-    std::string cmd = std::string(BRIMVALE_BINARY) + " --shot 124100 " + out + " --step 50 --seed 1 --size 320x240 2>/dev/null";
+    std::string cmd =
+        std::string(BRIMVALE_BINARY) + " --shot 124100 " + out + " --step 50 --seed 1 --size 320x240 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     int w = 0, h = 0, n = 0;
     unsigned char* px = stbi_load(out.c_str(), &w, &h, &n, 3);

@@ -17,6 +17,7 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "scenes/timeline.h"
+#include "tests/fake_ticks.h"
 #include "tests/gl_test_context.h"
 #include "tests/program_run.h"
 
@@ -25,9 +26,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kImageFiles[] = {
-    "demologo.tga", "demologo_sub.tga", "blinky.tga",     "pinky.tga",      "inkey.tga",
-    "clyde.tga",    "zub.tga",          "pacman.tga",     "mar_castle.tga", "mar_tube.tga",
-    "mar_shroom.tga", "mar_star.tga",   "mar_mario.tga",  "vok.tga",        "font.tga",
+    "demologo.tga",   "demologo_sub.tga", "blinky.tga",    "pinky.tga",      "inkey.tga",
+    "clyde.tga",      "zub.tga",          "pacman.tga",    "mar_castle.tga", "mar_tube.tga",
+    "mar_shroom.tga", "mar_star.tga",     "mar_mario.tga", "vok.tga",        "font.tga",
 };
 
 }  // namespace
@@ -120,12 +121,12 @@ TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
         InitScene();
-        demoTimeMs = 1000.0;
-        RenderFrame();
+        StartMusicWithTitle(1000.0);
+        RenderFrame(1000.0);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         uintmax_t before = fs::exists(raw) ? fs::file_size(raw) : 0;
-        demoTimeMs = 2000.0;
-        RenderFrame();
+        StartMusicWithTitle(2000.0);
+        RenderFrame(2000.0);
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
         std::ifstream in(raw, std::ios::binary);
@@ -143,22 +144,36 @@ TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
     });
 }
 
-// The start of the music, in this process: the fixture's reset clears the started flag.
-class StartupGl : public SceneGlTest {};
-
-TEST_F(StartupGl, MusicStartsOnceWithTheFirstFrameOfTheTitleWindow) {
-    const int requests = audioPlayRequests;
-    for (double t : {0.0, 1000.0, 1999.0}) {
-        demoTimeMs = t;
-        RenderFrame();
+// The start of the music, in this process: the fixture's reset clears the started flag. The loop
+// starts it, not the title scene: a frame drawn at any time leaves it alone.
+class StartupLoop : public LoopFixture {
+protected:
+    void SetUp() override {
+        LoopFixture::SetUp();
+        if (!IsSkipped()) InitSceneOnce();
     }
+};
+
+TEST_F(StartupLoop, MusicStartsOnceWithTheFirstLoopFrameAtOrPastTheTitle) {
+    const int requests = audioPlayRequests;
+    for (double t : {2000.0, 3000.0, 5999.0}) RenderFrame(t);
+    EXPECT_FALSE(musicStarted) << "a scene started the music";
+    tickStep = 500;  // frames at 0, 500, 1000, 1500, then 2000
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(MainLoopIteration());
     EXPECT_FALSE(musicStarted);
     EXPECT_EQ(audioPlayRequests, requests);
-    for (double t : {2000.0, 2016.0, 3000.0, 5999.0}) {
-        demoTimeMs = t;
-        RenderFrame();
-    }
+    ASSERT_TRUE(MainLoopIteration());
     EXPECT_TRUE(musicStarted);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(MainLoopIteration());
     EXPECT_EQ(audioPlayRequests, requests + 1);
     EXPECT_EQ(audioStreamsOpened, 1);
+}
+
+TEST_F(StartupLoop, AFirstFramePastTheTitleWindowStillStartsTheMusic) {
+    demoTimeMs = 1999.0;
+    tickStep = 8000;  // the next frame begins at 9999, in window 3
+    ASSERT_TRUE(MainLoopIteration());
+    EXPECT_FALSE(musicStarted);
+    ASSERT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(musicStarted);
 }

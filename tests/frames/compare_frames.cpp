@@ -28,10 +28,11 @@ int main(int argc, char** argv) {
     FolderComparison result = CompareFolder(argv[1], referenceDir, failures);
     for (const std::string& f : result.failures) printf("FAIL %s\n", f.c_str());
     if (result.wholesaleDrift())
-        printf("FAIL %d of %d frames differ slightly over more than %.0f%% of their pixels: this driver draws "
-               "differently from the one the references were made with, and the tolerance would hide real "
-               "changes\n",
-               result.drifting, result.frames, kDriftShare * 100.0);
+        printf(
+            "FAIL %d of %d frames differ slightly over more than %.0f%% of their pixels: this driver draws "
+            "differently from the one the references were made with, and the tolerance would hide real "
+            "changes\n",
+            result.drifting, result.frames, kDriftShare * 100.0);
     printf("%d frames, %zu failed, %d drifting\n", result.frames, result.failures.size(), result.drifting);
     return result.failures.empty() && !result.wholesaleDrift() ? 0 : 1;
 }

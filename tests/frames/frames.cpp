@@ -96,7 +96,8 @@ FrameComparison CompareWithReference(const Picture& reference, const Picture& fr
     std::vector<int> tiles(static_cast<size_t>(tilesAcross) * ((reference.height + kTileSize - 1) / kTileSize), 0);
     for (size_t p = 0; p < pixels; ++p) {
         int delta = 0;
-        for (int c = 0; c < 3; ++c) delta = std::max(delta, std::abs(reference.rgba[p * 4 + c] - scaled.rgba[p * 4 + c]));
+        for (int c = 0; c < 3; ++c)
+            delta = std::max(delta, std::abs(reference.rgba[p * 4 + c] - scaled.rgba[p * 4 + c]));
         result.largestDelta = std::max(result.largestDelta, delta);
         if (delta > kPixelThreshold) {
             ++differing;
@@ -192,7 +193,8 @@ Picture Thumbnail(const Picture& from, int width, int height) {
                 int sum = 0;
                 for (int v = y0; v < y1; ++v)
                     for (int u = x0; u < x1; ++u) sum += from.rgba[(static_cast<size_t>(v) * from.width + u) * 4 + c];
-                to.rgba[(static_cast<size_t>(y) * width + x) * 4 + c] = static_cast<uint8_t>(sum / ((x1 - x0) * (y1 - y0)));
+                to.rgba[(static_cast<size_t>(y) * width + x) * 4 + c] =
+                    static_cast<uint8_t>(sum / ((x1 - x0) * (y1 - y0)));
             }
         }
     return to;
@@ -207,8 +209,9 @@ void DrawNumber(Picture& sheet, int x, int y, int64_t value) {
                 if (rows[r] & (4 >> c))
                     for (int v = 0; v < kDigitScale; ++v)
                         for (int u = 0; u < kDigitScale; ++u) {
-                            size_t at = (static_cast<size_t>(y + r * kDigitScale + v) * sheet.width + x +
-                                         c * kDigitScale + u) * 4;
+                            size_t at =
+                                (static_cast<size_t>(y + r * kDigitScale + v) * sheet.width + x + c * kDigitScale + u) *
+                                4;
                             sheet.rgba[at] = sheet.rgba[at + 1] = sheet.rgba[at + 2] = 0;
                         }
         x += 4 * kDigitScale;

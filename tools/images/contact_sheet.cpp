@@ -17,21 +17,18 @@ constexpr int sheetWidth = 1360;
 constexpr int tileSize = 150;
 constexpr int tileGap = 16;
 constexpr int labelHeight = 20;
-constexpr float viewHalfWidth = 0.552f;   // the view at distance 1 (45-degree field, 4:3)
+constexpr float viewHalfWidth = 0.552f;  // the view at distance 1 (45-degree field, 4:3)
 constexpr float viewHalfHeight = 0.414f;
 constexpr float overlayPixelsPerUnit = 1.6f;  // 640 x 480 overlay in a 1024 x 768 window
 
-const Image* Find(const std::vector<NamedImage>& images, const char* file)
-{
+const Image* Find(const std::vector<NamedImage>& images, const char* file) {
     for (const NamedImage& n : images)
-        if (n.file == file)
-            return &n.image;
+        if (n.file == file) return &n.image;
     return nullptr;
 }
 
 // Bilinear texture lookup at (s, t) with t = 0 at the bottom, clamped at the borders.
-Rgba Sample(const Image& image, float s, float t)
-{
+Rgba Sample(const Image& image, float s, float t) {
     float px = s * image.width - 0.5f, py = (1.0f - t) * image.height - 0.5f;
     int ix = int(std::floor(px)), iy = int(std::floor(py));
     float fx = px - ix, fy = py - iy;
@@ -44,35 +41,31 @@ Rgba Sample(const Image& image, float s, float t)
         return Rgba{p.r + (q.r - p.r) * f, p.g + (q.g - p.g) * f, p.b + (q.b - p.b) * f, p.a + (q.a - p.a) * f};
     };
     Rgba m = lerp(lerp(a, b, fx), lerp(c, d, fx), fy);
-    if (m.a <= 0.0f)
-        return clearColour;
+    if (m.a <= 0.0f) return clearColour;
     return {m.r / m.a, m.g / m.a, m.b / m.a, m.a};
 }
 
-void Blit(Image& sheet, const Image& picture, int x0, int y0)
-{
+void Blit(Image& sheet, const Image& picture, int x0, int y0) {
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
             if (x0 + x < sheet.width && y0 + y < sheet.height)
                 At(sheet, x0 + x, y0 + y) = Over(At(picture, x, y), At(sheet, x0 + x, y0 + y));
 }
 
-void Label(Image& sheet, int x, int y, const std::string& text, Rgba colour)
-{
+void Label(Image& sheet, int x, int y, const std::string& text, Rgba colour) {
     TextMask mask;
-    if (!RenderText("DejaVuSans.ttf", text, 14, 0.0f, mask))
-        return;
+    if (!RenderText("DejaVuSans.ttf", text, 14, 0.0f, mask)) return;
     int w = int(mask.inkX1 - mask.inkX0) + 2, h = int(mask.inkY1 - mask.inkY0) + 2;
     // Design units are sheet pixels here, y up from the sheet's bottom edge.
     float H = float(sheet.height), W = float(sheet.width);
     Frame box = {x / W, (x + w) / W, 1.0f - (y + h) / H, 1.0f - y / H, float(x), float(x + w), H - (y + h), H - y};
     PlaceText(mask, box.x0, box.y0, box.x1, box.y1);
-    PaintOver(sheet, box, [&](float px, float py) { return WithAlpha(colour, TextCoverage(mask, px, py, false)); }, 2);
+    PaintOver(
+        sheet, box, [&](float px, float py) { return WithAlpha(colour, TextCoverage(mask, px, py, false)); }, 2);
 }
 
 // One frame of an opening scene: quads (texture, frame) over a background, as the camera sees them.
-Image ViewPreview(int width, Rgba background, const std::vector<std::pair<const Image*, Frame>>& quads)
-{
+Image ViewPreview(int width, Rgba background, const std::vector<std::pair<const Image*, Frame>>& quads) {
     int height = int(width * viewHalfHeight / viewHalfWidth);
     Image view = MakeImage(width, height, background);
     for (int py = 0; py < height; ++py) {
@@ -80,8 +73,7 @@ Image ViewPreview(int width, Rgba background, const std::vector<std::pair<const 
             float x = ((px + 0.5f) / width * 2.0f - 1.0f) * viewHalfWidth;
             float y = (1.0f - (py + 0.5f) / height * 2.0f) * viewHalfHeight;
             for (const auto& [image, f] : quads) {
-                if (!image || x < f.x0 || x > f.x1 || y < f.y0 || y > f.y1)
-                    continue;
+                if (!image || x < f.x0 || x > f.x1 || y < f.y0 || y > f.y1) continue;
                 float s = f.s0 + (x - f.x0) / (f.x1 - f.x0) * (f.s1 - f.s0);
                 float t = f.t0 + (y - f.y0) / (f.y1 - f.y0) * (f.t1 - f.t0);
                 At(view, px, py) = Over(Sample(*image, s, t), At(view, px, py));
@@ -92,8 +84,7 @@ Image ViewPreview(int width, Rgba background, const std::vector<std::pair<const 
 }
 
 // Text as the glyph lists draw it: trapezoid quads 14 high, 14 wide below and 16 above, 9 apart.
-Image TextPreview(const Image& font, const std::vector<std::string>& lines, int set, Rgba ink, Rgba paper)
-{
+Image TextPreview(const Image& font, const std::vector<std::string>& lines, int set, Rgba ink, Rgba paper) {
     const float lineStep = 14.0f;
     int width = int(std::ceil(40 * 9 * overlayPixelsPerUnit)) + 16;
     int height = int(std::ceil((lines.size() * lineStep + 4.0f) * overlayPixelsPerUnit));
@@ -102,15 +93,13 @@ Image TextPreview(const Image& font, const std::vector<std::string>& lines, int 
         for (int px = 0; px < width; ++px) {
             float ux = (px + 0.5f) / overlayPixelsPerUnit - 4.0f, uy = (py + 0.5f) / overlayPixelsPerUnit - 2.0f;
             int line = int(std::floor(uy / lineStep));
-            if (line < 0 || line >= int(lines.size()))
-                continue;
+            if (line < 0 || line >= int(lines.size())) continue;
             float ly = uy - line * lineStep;
             const std::string& text = lines[line];
             for (size_t k = 0; k < text.size(); ++k) {
                 float lx = ux - 9.0f * k;
                 float w = 16.0f - 2.0f * ly / 14.0f;
-                if (lx < 0.0f || lx >= w)
-                    continue;
+                if (lx < 0.0f || lx >= w) continue;
                 int g = (unsigned char)text[k] - 32 + 128 * set;
                 float cx = (g % 16) * 0.0625f, top = 1.0f - (g / 16) * 0.0625f;
                 float s = cx + lx / w * 0.0625f;
@@ -124,35 +113,34 @@ Image TextPreview(const Image& font, const std::vector<std::string>& lines, int 
     return out;
 }
 
-Image Checkerboard(int width, int height)
-{
+Image Checkerboard(int width, int height) {
     Image out = MakeImage(width, height, Hex(0x9a9a9a));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            if (((x / 8) + (y / 8)) % 2)
-                At(out, x, y) = Hex(0x6a6a6a);
+            if (((x / 8) + (y / 8)) % 2) At(out, x, y) = Hex(0x6a6a6a);
     return out;
 }
 
 }  // namespace
 
-bool WriteContactSheet(const std::string& path, const std::vector<NamedImage>& images)
-{
+bool WriteContactSheet(const std::string& path, const std::vector<NamedImage>& images) {
     const Image* groupLogo = Find(images, "vok.tga");
     const Image* title = Find(images, "demologo.tga");
     const Image* subtitle = Find(images, "demologo_sub.tga");
     const Image* ring = Find(images, "ring.tga");
     const Image* font = Find(images, "font.tga");
     const auto& frames = LogoPlacements();
-    if (!groupLogo || !title || !subtitle || !ring || !font || frames.size() != 3)
-        return false;
+    if (!groupLogo || !title || !subtitle || !ring || !font || frames.size() != 3) return false;
 
     // Row 1: the two opening frames. The title frame gets a few rings as the show has them.
     const int previewWidth = 640;
     Image opening = ViewPreview(previewWidth, Hex(0x000000), {{groupLogo, frames[0].frame}});
     std::vector<std::pair<const Image*, Frame>> titleQuads;
-    const float rings[][3] = {{-0.42f, -0.2f, 0.04f}, {0.3f, 0.25f, 0.05f}, {0.1f, -0.3f, 0.025f},
-                              {-0.2f, 0.3f, 0.03f}, {0.45f, -0.1f, 0.045f}};
+    const float rings[][3] = {{-0.42f, -0.2f, 0.04f},
+                              {0.3f, 0.25f, 0.05f},
+                              {0.1f, -0.3f, 0.025f},
+                              {-0.2f, 0.3f, 0.03f},
+                              {0.45f, -0.1f, 0.045f}};
     for (const auto& r : rings)
         titleQuads.push_back({ring, {0.0f, 1.0f, 0.0f, 1.0f, r[0] - r[2], r[0] + r[2], r[1] - r[2], r[1] + r[2]}});
     titleQuads.push_back({title, frames[1].frame});
@@ -161,9 +149,8 @@ bool WriteContactSheet(const std::string& path, const std::vector<NamedImage>& i
 
     // Row 2: the font at the size it has in a 1024 x 768 window.
     const std::vector<std::string> sample = {
-        "// #BRESENHAM ALGORITHM#", "MOV AX, Y1   SUB AX, Y0   JNS ABS_Y_DONE",
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789", "abcdefghijklmnopqrstuvwxyz !\"#$%&'()*+,-./",
-        ":;<=>?@[\\]^_`{|}~  greetings fly to all"};
+        "// #BRESENHAM ALGORITHM#", "MOV AX, Y1   SUB AX, Y0   JNS ABS_Y_DONE", "ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789",
+        "abcdefghijklmnopqrstuvwxyz !\"#$%&'()*+,-./", ":;<=>?@[\\]^_`{|}~  greetings fly to all"};
     Image darkText = TextPreview(*font, sample, 0, Hex(0xffffff), Hex(0x101018));
     Image lightText = TextPreview(*font, sample, 0, Hex(0x1e2a6a), Hex(0xffffff));
     Image outlinedText = TextPreview(*font, {sample[0], sample[2], sample[3]}, 1, Hex(0xffd040), Hex(0x6a8ac8));

@@ -17,36 +17,31 @@ namespace {
 
 constexpr int iconSizes[] = {32, 48, 64, 128, 256};
 constexpr Frame iconFrame = {0.0f, 1.0f, 0.0f, 1.0f, -0.5f, 0.5f, -0.5f, 0.5f};
-constexpr float tileHalf = 0.46f;   // a little margin, as theme icons keep
+constexpr float tileHalf = 0.46f;  // a little margin, as theme icons keep
 constexpr float tileRadius = 0.12f;
 
-bool InRoundedSquare(float x, float y, float half, float radius)
-{
+bool InRoundedSquare(float x, float y, float half, float radius) {
     float dx = std::max(std::fabs(x) - (half - radius), 0.0f);
     float dy = std::max(std::fabs(y) - (half - radius), 0.0f);
     return std::fabs(x) <= half && std::fabs(y) <= half && dx * dx + dy * dy <= radius * radius;
 }
 
-bool MakeIcon(int size, const TextMask& letter, Image& out)
-{
+bool MakeIcon(int size, const TextMask& letter, Image& out) {
     out = MakeImage(size, size, clearColour);
     // Dark rim, then the pale face inside it, lit from the top.
     PaintOver(out, iconFrame, [](float x, float y) {
         return InRoundedSquare(x, y, tileHalf, tileRadius) ? Hex(0x0b1440) : clearColour;
     });
     PaintOver(out, iconFrame, [](float x, float y) {
-        if (!InRoundedSquare(x, y, tileHalf - 0.025f, tileRadius - 0.025f))
-            return clearColour;
+        if (!InRoundedSquare(x, y, tileHalf - 0.025f, tileRadius - 0.025f)) return clearColour;
         return Mix(Hex(0xc9e6f2), Hex(0xffffff), (y + 0.5f));
     });
     // The title's swoosh under the letter, tapering at both ends.
     PaintOver(out, iconFrame, [](float x, float y) {
         float half = 0.33f;
-        if (std::fabs(x) > half)
-            return clearColour;
+        if (std::fabs(x) > half) return clearColour;
         float taper = 1.0f - std::pow(std::fabs(x) / half, 2.0f);
-        if (std::fabs(y + 0.3f) > 0.035f * taper)
-            return clearColour;
+        if (std::fabs(y + 0.3f) > 0.035f * taper) return clearColour;
         return Mix(Hex(0x1fa8c0), Hex(0x2a3fa0), (x + half) / (2.0f * half));
     });
     // Soft shadow, outline and the gradient fill with its glint, as on the title.
@@ -59,35 +54,30 @@ bool MakeIcon(int size, const TextMask& letter, Image& out)
         }
         return WithAlpha(Hex(0x0b1440), 0.35f * sum / taps);
     });
-    PaintOver(out, iconFrame, [&](float x, float y) {
-        return WithAlpha(Hex(0x0b1440), TextCoverage(letter, x, y, true));
-    });
+    PaintOver(out, iconFrame,
+              [&](float x, float y) { return WithAlpha(Hex(0x0b1440), TextCoverage(letter, x, y, true)); });
     PaintOver(out, iconFrame, [&](float x, float y) {
         float t = (y + 0.24f) / 0.6f;
         Rgba c = Mix(Hex(0x17a3b8), Hex(0x2438a8), t);
-        if (t > 0.62f && t < 0.7f)
-            c = Mix(c, Hex(0xd8f4ff), 0.7f);
+        if (t > 0.62f && t < 0.7f) c = Mix(c, Hex(0xd8f4ff), 0.7f);
         return WithAlpha(c, TextCoverage(letter, x, y, false));
     });
     return true;
 }
 
-bool WritePng(const std::filesystem::path& path, const Image& image)
-{
+bool WritePng(const std::filesystem::path& path, const Image& image) {
     std::vector<unsigned char> rgba(image.pixels.size() * 4);
     for (size_t i = 0; i < image.pixels.size(); ++i) {
         const Rgba& p = image.pixels[i];
         const float c[4] = {p.r, p.g, p.b, p.a};
-        for (int k = 0; k < 4; ++k)
-            rgba[4 * i + k] = (unsigned char)std::lround(std::clamp(c[k], 0.0f, 1.0f) * 255.0f);
+        for (int k = 0; k < 4; ++k) rgba[4 * i + k] = (unsigned char)std::lround(std::clamp(c[k], 0.0f, 1.0f) * 255.0f);
     }
     return stbi_write_png(path.c_str(), image.width, image.height, 4, rgba.data(), image.width * 4) != 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <icon theme dir>\n", argv[0]);

@@ -22,22 +22,19 @@ constexpr const char* plainFace = "DejaVuSans.ttf";
 
 constexpr float horizonY = -0.13f;  // group logo: where the sky meets the grid floor
 
-float Smooth(float e0, float e1, float x)
-{
+float Smooth(float e0, float e1, float x) {
     float t = std::fmin(1.0f, std::fmax(0.0f, (x - e0) / (e1 - e0)));
     return t * t * (3.0f - 2.0f * t);
 }
 
 // Small deterministic hash for star positions: the same picture on every run.
-float Hash(uint32_t n)
-{
+float Hash(uint32_t n) {
     n = (n << 13) ^ n;
     n = n * (n * n * 15731u + 789221u) + 1376312589u;
     return float(n & 0x7fffffff) / float(0x7fffffff);
 }
 
-Rgba SkyAndFloor(float x, float y)
-{
+Rgba SkyAndFloor(float x, float y) {
     if (y >= horizonY) {
         float h = (y - horizonY) / (0.42f - horizonY);
         Rgba sky = Mix(Hex(0x4a1a66), Hex(0x0a0722), std::sqrt(h));
@@ -48,8 +45,7 @@ Rgba SkyAndFloor(float x, float y)
         if (Hash(id) > 0.72f) {
             float sx = (cx + 0.2f + 0.6f * Hash(id + 1)) * cell, sy = (cy + 0.2f + 0.6f * Hash(id + 2)) * cell;
             float r = 0.0016f + 0.0022f * Hash(id + 3);
-            if (InCircle(x, y, sx, sy, r))
-                sky = Mix(sky, Hex(0xe8e4ff), 0.5f + 0.5f * h);
+            if (InCircle(x, y, sx, sy, r)) sky = Mix(sky, Hex(0xe8e4ff), 0.5f + 0.5f * h);
         }
         return sky;
     }
@@ -63,34 +59,28 @@ Rgba SkyAndFloor(float x, float y)
     float alongDist = std::fabs(along - std::round(along)) * alongStep * eyeHeight / (depth * depth);
     float alongGap = alongStep * eyeHeight / (depth * depth);
     float line = 0.0f;
-    if (acrossDist < lineHalf)
-        line = Smooth(0.006f, 0.03f, acrossStep / depth);
-    if (alongDist < lineHalf)
-        line = std::fmax(line, Smooth(0.004f, 0.016f, alongGap));
+    if (acrossDist < lineHalf) line = Smooth(0.006f, 0.03f, acrossStep / depth);
+    if (alongDist < lineHalf) line = std::fmax(line, Smooth(0.004f, 0.016f, alongGap));
     line *= Smooth(0.0f, 0.06f, below);
     Rgba floor = Mix(Hex(0x3a0f4c), Hex(0x07041a), Smooth(0.0f, 0.2f, below));
     return Mix(floor, Hex(0xff3fb4), line * 0.9f);
 }
 
-Rgba Sun(float x, float y)
-{
+Rgba Sun(float x, float y) {
     const float cx = 0.0f, cy = 0.06f, radius = 0.25f;
-    if (!InCircle(x, y, cx, cy, radius) || y < horizonY)
-        return clearColour;
+    if (!InCircle(x, y, cx, cy, radius) || y < horizonY) return clearColour;
     // Bands cut into the lower half, widening towards the horizon.
     float v = (cy - y) / radius;
     if (v > 0.05f) {
         float band = std::fmod(v * 7.0f, 1.0f);
-        if (band < 0.12f + 0.45f * v)
-            return clearColour;
+        if (band < 0.12f + 0.45f * v) return clearColour;
     }
     return Mix(Hex(0xffe066), Hex(0xff3d8b), (cy + radius - y) / (2.0f * radius));
 }
 
 }  // namespace
 
-bool MakeGroupLogo(Image& out)
-{
+bool MakeGroupLogo(Image& out) {
     TextMask name, presents;
     if (!RenderText(boldFace, groupName, 160, 7.0f, name) || !RenderText(plainFace, "presents", 80, 5.0f, presents))
         return false;
@@ -109,29 +99,24 @@ bool MakeGroupLogo(Image& out)
     PaintOver(out, groupLogoFrame, [&](float x, float y) {
         return WithAlpha(Hex(0x05020f), 0.8f * TextCoverage(name, x - 0.01f, y + 0.012f, true));
     });
-    PaintOver(out, groupLogoFrame, [&](float x, float y) {
-        return WithAlpha(Hex(0x160826), TextCoverage(name, x, y, true));
-    });
+    PaintOver(out, groupLogoFrame,
+              [&](float x, float y) { return WithAlpha(Hex(0x160826), TextCoverage(name, x, y, true)); });
     PaintOver(out, groupLogoFrame, [&](float x, float y) {
         float t = (y + 0.07f) / 0.18f;
         Rgba c = t > 0.45f ? Mix(Hex(0x7fd6ff), Hex(0xffffff), (t - 0.45f) / 0.55f)
                            : Mix(Hex(0x3b2a9a), Hex(0xff9ad5), t / 0.45f);
         return WithAlpha(c, TextCoverage(name, x, y, false));
     });
-    PaintOver(out, groupLogoFrame, [&](float x, float y) {
-        return WithAlpha(Hex(0x05020f), TextCoverage(presents, x, y, true));
-    });
-    PaintOver(out, groupLogoFrame, [&](float x, float y) {
-        return WithAlpha(Hex(0xd8ccff), TextCoverage(presents, x, y, false));
-    });
+    PaintOver(out, groupLogoFrame,
+              [&](float x, float y) { return WithAlpha(Hex(0x05020f), TextCoverage(presents, x, y, true)); });
+    PaintOver(out, groupLogoFrame,
+              [&](float x, float y) { return WithAlpha(Hex(0xd8ccff), TextCoverage(presents, x, y, false)); });
     return true;
 }
 
-bool MakeTitleLogo(Image& out)
-{
+bool MakeTitleLogo(Image& out) {
     TextMask title;
-    if (!RenderText(boldFace, titleText, 200, 9.0f, title))
-        return false;
+    if (!RenderText(boldFace, titleText, 200, 9.0f, title)) return false;
     PlaceText(title, -0.35f, -0.055f, 0.35f, 0.125f);
 
     out = MakeImage(1024, 512, clearColour);
@@ -148,45 +133,37 @@ bool MakeTitleLogo(Image& out)
     // Underline swoosh, tapering at both ends.
     PaintOver(out, titleFrame, [](float x, float y) {
         float half = 0.34f;
-        if (std::fabs(x) > half)
-            return clearColour;
+        if (std::fabs(x) > half) return clearColour;
         float taper = 1.0f - std::pow(std::fabs(x) / half, 2.0f);
         float thick = 0.012f * taper;
-        if (std::fabs(y + 0.088f) > thick)
-            return clearColour;
+        if (std::fabs(y + 0.088f) > thick) return clearColour;
         return Mix(Hex(0x1fa8c0), Hex(0x2a3fa0), (x + half) / (2.0f * half));
     });
-    PaintOver(out, titleFrame, [&](float x, float y) {
-        return WithAlpha(Hex(0x0b1440), TextCoverage(title, x, y, true));
-    });
+    PaintOver(out, titleFrame,
+              [&](float x, float y) { return WithAlpha(Hex(0x0b1440), TextCoverage(title, x, y, true)); });
     PaintOver(out, titleFrame, [&](float x, float y) {
         float t = (y + 0.055f) / 0.18f;
         Rgba c = Mix(Hex(0x17a3b8), Hex(0x2438a8), t);
         // A pale glint along the upper third of the letters.
-        if (t > 0.62f && t < 0.7f)
-            c = Mix(c, Hex(0xd8f4ff), 0.7f);
+        if (t > 0.62f && t < 0.7f) c = Mix(c, Hex(0xd8f4ff), 0.7f);
         return WithAlpha(c, TextCoverage(title, x, y, false));
     });
     BleedEdges(out);
     return true;
 }
 
-bool MakeSubtitle(Image& out)
-{
+bool MakeSubtitle(Image& out) {
     TextMask line;
-    if (!RenderText(boldFace, subtitleText, 96, 0.0f, line))
-        return false;
+    if (!RenderText(boldFace, subtitleText, 96, 0.0f, line)) return false;
     PlaceText(line, -0.42f, -0.377f, 0.42f, -0.343f);
     out = MakeImage(1024, 128, clearColour);
-    PaintOver(out, subtitleFrame, [&](float x, float y) {
-        return WithAlpha(Hex(0x27335a), TextCoverage(line, x, y, false));
-    });
+    PaintOver(out, subtitleFrame,
+              [&](float x, float y) { return WithAlpha(Hex(0x27335a), TextCoverage(line, x, y, false)); });
     BleedEdges(out);
     return true;
 }
 
-bool MakeRing(Image& out)
-{
+bool MakeRing(Image& out) {
     out = MakeImage(128, 128, clearColour);
     PaintOver(out, ringFrame, [](float x, float y) {
         const float ringRadius = 0.7f, ringWidth = 0.16f;
@@ -202,8 +179,7 @@ bool MakeRing(Image& out)
     return true;
 }
 
-const std::vector<Placement>& LogoPlacements()
-{
+const std::vector<Placement>& LogoPlacements() {
     static const std::vector<Placement> placements = {
         {"vok.tga", groupLogoFrame},
         {"demologo.tga", titleFrame},

@@ -18,8 +18,7 @@ constexpr TgaRules blended = {32, true};
 
 }  // namespace
 
-const std::vector<Picture>& AllPictures()
-{
+const std::vector<Picture>& AllPictures() {
     static const std::vector<Picture> pictures = {
         {"vok.tga", MakeGroupLogo, opaque},
         {"demologo.tga", MakeTitleLogo, blended},
@@ -41,8 +40,7 @@ const std::vector<Picture>& AllPictures()
     return pictures;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: %s <data dir> [contact sheet .png]\n", argv[0]);

@@ -5,25 +5,21 @@
 #include <cmath>
 #include <cstdio>
 
-Rgba Hex(unsigned rgb, float alpha)
-{
+Rgba Hex(unsigned rgb, float alpha) {
     return {((rgb >> 16) & 0xff) / 255.0f, ((rgb >> 8) & 0xff) / 255.0f, (rgb & 0xff) / 255.0f, alpha};
 }
 
-Rgba Mix(Rgba a, Rgba b, float t)
-{
+Rgba Mix(Rgba a, Rgba b, float t) {
     t = std::clamp(t, 0.0f, 1.0f);
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-Rgba WithAlpha(Rgba c, float alpha)
-{
+Rgba WithAlpha(Rgba c, float alpha) {
     c.a = alpha;
     return c;
 }
 
-Image MakeImage(int width, int height, Rgba fill)
-{
+Image MakeImage(int width, int height, Rgba fill) {
     Image image;
     image.width = width;
     image.height = height;
@@ -31,28 +27,19 @@ Image MakeImage(int width, int height, Rgba fill)
     return image;
 }
 
-Rgba& At(Image& image, int x, int y)
-{
-    return image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
-}
+Rgba& At(Image& image, int x, int y) { return image.pixels[size_t(y) * size_t(image.width) + size_t(x)]; }
 
-Rgba At(const Image& image, int x, int y)
-{
-    return image.pixels[size_t(y) * size_t(image.width) + size_t(x)];
-}
+Rgba At(const Image& image, int x, int y) { return image.pixels[size_t(y) * size_t(image.width) + size_t(x)]; }
 
-Rgba Over(Rgba top, Rgba bottom)
-{
+Rgba Over(Rgba top, Rgba bottom) {
     float a = top.a + bottom.a * (1.0f - top.a);
-    if (a <= 0.0f)
-        return {bottom.r, bottom.g, bottom.b, 0.0f};
+    if (a <= 0.0f) return {bottom.r, bottom.g, bottom.b, 0.0f};
     float wb = bottom.a * (1.0f - top.a);
     return {(top.r * top.a + bottom.r * wb) / a, (top.g * top.a + bottom.g * wb) / a,
             (top.b * top.a + bottom.b * wb) / a, a};
 }
 
-void PaintOver(Image& image, const Frame& frame, const Paint& paint, int samples)
-{
+void PaintOver(Image& image, const Frame& frame, const Paint& paint, int samples) {
     const float w = float(image.width);
     const float h = float(image.height);
     // Texel rows and columns whose centres fall inside the region.
@@ -83,8 +70,7 @@ void PaintOver(Image& image, const Frame& frame, const Paint& paint, int samples
                     pa += c.a;
                 }
             }
-            if (pa <= 0.0f)
-                continue;
+            if (pa <= 0.0f) continue;
             Rgba top = {pr / pa, pg / pa, pb / pa, pa * inv};
             Rgba& dst = At(image, col, row);
             dst = Over(top, dst);
@@ -92,30 +78,23 @@ void PaintOver(Image& image, const Frame& frame, const Paint& paint, int samples
     }
 }
 
-bool InCircle(float x, float y, float cx, float cy, float radius)
-{
+bool InCircle(float x, float y, float cx, float cy, float radius) {
     return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius;
 }
 
-bool InRect(float x, float y, float x0, float y0, float x1, float y1)
-{
-    return x >= x0 && x < x1 && y >= y0 && y < y1;
-}
+bool InRect(float x, float y, float x0, float y0, float x1, float y1) { return x >= x0 && x < x1 && y >= y0 && y < y1; }
 
-bool InPolygon(float x, float y, const std::vector<float>& xy)
-{
+bool InPolygon(float x, float y, const std::vector<float>& xy) {
     bool inside = false;
     size_t n = xy.size() / 2;
     for (size_t i = 0, j = n - 1; i < n; j = i++) {
         float xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
-        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi)
-            inside = !inside;
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) inside = !inside;
     }
     return inside;
 }
 
-bool RenderPixelArt(const PixelArt& art, int size, Image& out)
-{
+bool RenderPixelArt(const PixelArt& art, int size, Image& out) {
     int rows = int(art.rows.size());
     int cols = rows ? int(art.rows[0].size()) : 0;
     if (rows == 0 || cols != rows || size % cols != 0) {
@@ -131,24 +110,21 @@ bool RenderPixelArt(const PixelArt& art, int size, Image& out)
         }
         for (int x = 0; x < cols; ++x) {
             char key = art.rows[y][x];
-            if (key == '.')
-                continue;
-            auto entry = std::find_if(art.palette.begin(), art.palette.end(),
-                                      [key](const auto& p) { return p.first == key; });
+            if (key == '.') continue;
+            auto entry =
+                std::find_if(art.palette.begin(), art.palette.end(), [key](const auto& p) { return p.first == key; });
             if (entry == art.palette.end()) {
                 std::fprintf(stderr, "pixel art key '%c' has no colour\n", key);
                 return false;
             }
             for (int v = 0; v < scale; ++v)
-                for (int u = 0; u < scale; ++u)
-                    At(out, x * scale + u, y * scale + v) = entry->second;
+                for (int u = 0; u < scale; ++u) At(out, x * scale + u, y * scale + v) = entry->second;
         }
     }
     return true;
 }
 
-void BleedEdges(Image& image)
-{
+void BleedEdges(Image& image) {
     // Grow the visible colours outward one ring at a time; texels never reached take the mean.
     std::vector<char> known(image.pixels.size());
     double sr = 0.0, sg = 0.0, sb = 0.0;
@@ -162,8 +138,7 @@ void BleedEdges(Image& image)
             ++count;
         }
     }
-    if (count == 0)
-        return;
+    if (count == 0) return;
     const int passes = 16;
     for (int pass = 0; pass < passes; ++pass) {
         std::vector<char> next = known;
@@ -171,18 +146,15 @@ void BleedEdges(Image& image)
         for (int y = 0; y < image.height; ++y) {
             for (int x = 0; x < image.width; ++x) {
                 size_t i = size_t(y) * image.width + x;
-                if (known[i])
-                    continue;
+                if (known[i]) continue;
                 float r = 0.0f, g = 0.0f, b = 0.0f;
                 int n = 0;
                 for (int dy = -1; dy <= 1; ++dy) {
                     for (int dx = -1; dx <= 1; ++dx) {
                         int nx = x + dx, ny = y + dy;
-                        if (nx < 0 || ny < 0 || nx >= image.width || ny >= image.height)
-                            continue;
+                        if (nx < 0 || ny < 0 || nx >= image.width || ny >= image.height) continue;
                         size_t k = size_t(ny) * image.width + nx;
-                        if (!known[k])
-                            continue;
+                        if (!known[k]) continue;
                         r += image.pixels[k].r;
                         g += image.pixels[k].g;
                         b += image.pixels[k].b;
@@ -197,17 +169,14 @@ void BleedEdges(Image& image)
             }
         }
         known.swap(next);
-        if (!grew)
-            break;
+        if (!grew) break;
     }
     Rgba mean = {float(sr / count), float(sg / count), float(sb / count), 0.0f};
     for (size_t i = 0; i < image.pixels.size(); ++i)
-        if (!known[i])
-            image.pixels[i] = mean;
+        if (!known[i]) image.pixels[i] = mean;
 }
 
-Image Resize(const Image& image, int width, int height)
-{
+Image Resize(const Image& image, int width, int height) {
     Image out = MakeImage(width, height, clearColour);
     float fx = float(image.width) / width;
     float fy = float(image.height) / height;
@@ -237,8 +206,7 @@ Image Resize(const Image& image, int width, int height)
                     wsum += wgt;
                 }
             }
-            if (pa > 0.0f)
-                At(out, x, y) = {pr / pa, pg / pa, pb / pa, pa / wsum};
+            if (pa > 0.0f) At(out, x, y) = {pr / pa, pg / pa, pb / pa, pa / wsum};
         }
     }
     return out;

@@ -16,9 +16,9 @@ namespace {
 constexpr const char* sheetFontFile = "DejaVuSansMono-Bold.ttf";
 constexpr int firstCode = 32;
 constexpr int lastDrawnCode = 126;
-constexpr int setBaselineRow = 23;        // from the cell's top; descenders end by row 30
+constexpr int setBaselineRow = 23;  // from the cell's top; descenders end by row 30
 constexpr int solidPixelSize = 26;
-constexpr float solidCondense = 0.9f;     // the quad widens glyphs by 1..1.14 from bottom to top
+constexpr float solidCondense = 0.9f;  // the quad widens glyphs by 1..1.14 from bottom to top
 constexpr int outlinedPixelSize = 24;
 constexpr float outlinedCondense = 0.8f;
 constexpr float outlineStrokePx = 1.5f;
@@ -27,19 +27,14 @@ struct FreeType {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     FT_Stroker stroker = nullptr;
-    ~FreeType()
-    {
-        if (stroker)
-            FT_Stroker_Done(stroker);
-        if (face)
-            FT_Done_Face(face);
-        if (library)
-            FT_Done_FreeType(library);
+    ~FreeType() {
+        if (stroker) FT_Stroker_Done(stroker);
+        if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
     }
 };
 
-bool OpenFace(FreeType& ft, const char* fontFile, int pixelSize, float strokePx)
-{
+bool OpenFace(FreeType& ft, const char* fontFile, int pixelSize, float strokePx) {
     std::string path = std::string(fontDir) + fontFile;
     if (FT_Init_FreeType(&ft.library) || FT_New_Face(ft.library, path.c_str(), 0, &ft.face)) {
         std::fprintf(stderr, "cannot open font %s\n", path.c_str());
@@ -48,21 +43,18 @@ bool OpenFace(FreeType& ft, const char* fontFile, int pixelSize, float strokePx)
     FT_Set_Pixel_Sizes(ft.face, 0, FT_UInt(pixelSize));
     if (strokePx > 0.0f) {
         FT_Stroker_New(ft.library, &ft.stroker);
-        FT_Stroker_Set(ft.stroker, FT_Fixed(strokePx * 64.0f), FT_STROKER_LINECAP_ROUND,
-                       FT_STROKER_LINEJOIN_ROUND, 0);
+        FT_Stroker_Set(ft.stroker, FT_Fixed(strokePx * 64.0f), FT_STROKER_LINECAP_ROUND, FT_STROKER_LINEJOIN_ROUND, 0);
     }
     return true;
 }
 
 // Renders a glyph copy (optionally stroked) and max-combines it into a coverage buffer with its
 // origin at (penX, baselineY).
-void BlitGlyph(FT_Glyph glyph, FT_Stroker stroker, float subpixel, int penX, int baselineY,
-               std::vector<float>& cover, int width, int height)
-{
+void BlitGlyph(FT_Glyph glyph, FT_Stroker stroker, float subpixel, int penX, int baselineY, std::vector<float>& cover,
+               int width, int height) {
     FT_Glyph copy = nullptr;
     FT_Glyph_Copy(glyph, &copy);
-    if (stroker)
-        FT_Glyph_Stroke(&copy, stroker, 1);
+    if (stroker) FT_Glyph_Stroke(&copy, stroker, 1);
     FT_Vector origin = {FT_Pos(subpixel * 64.0f), 0};
     if (FT_Glyph_To_Bitmap(&copy, FT_RENDER_MODE_NORMAL, &origin, 1) == 0) {
         FT_BitmapGlyph bitmapGlyph = reinterpret_cast<FT_BitmapGlyph>(copy);
@@ -71,8 +63,7 @@ void BlitGlyph(FT_Glyph glyph, FT_Stroker stroker, float subpixel, int penX, int
             for (unsigned col = 0; col < bitmap.width; ++col) {
                 int x = penX + bitmapGlyph->left + int(col);
                 int y = baselineY - bitmapGlyph->top + int(row);
-                if (x < 0 || y < 0 || x >= width || y >= height)
-                    continue;
+                if (x < 0 || y < 0 || x >= width || y >= height) continue;
                 float v = bitmap.buffer[row * bitmap.pitch + int(col)] / 255.0f;
                 float& dst = cover[size_t(y) * width + x];
                 dst = std::max(dst, v);
@@ -84,11 +75,9 @@ void BlitGlyph(FT_Glyph glyph, FT_Stroker stroker, float subpixel, int penX, int
 
 }  // namespace
 
-bool RenderText(const char* fontFile, const std::string& text, int pixelSize, float strokePx, TextMask& mask)
-{
+bool RenderText(const char* fontFile, const std::string& text, int pixelSize, float strokePx, TextMask& mask) {
     FreeType ft;
-    if (!OpenFace(ft, fontFile, pixelSize, strokePx))
-        return false;
+    if (!OpenFace(ft, fontFile, pixelSize, strokePx)) return false;
     const int pad = int(std::ceil(strokePx)) + 2;
     const int ascent = int(ft.face->size->metrics.ascender >> 6);
     const int descent = int(-(ft.face->size->metrics.descender >> 6));
@@ -109,8 +98,7 @@ bool RenderText(const char* fontFile, const std::string& text, int pixelSize, fl
         if (FT_Load_Glyph(ft.face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) ||
             FT_Get_Glyph(ft.face->glyph, &glyph)) {
             std::fprintf(stderr, "cannot load glyph '%c' of %s\n", c, fontFile);
-            for (FT_Glyph g : glyphs)
-                FT_Done_Glyph(g);
+            for (FT_Glyph g : glyphs) FT_Done_Glyph(g);
             return false;
         }
         glyphs.push_back(glyph);
@@ -131,16 +119,14 @@ bool RenderText(const char* fontFile, const std::string& text, int pixelSize, fl
             BlitGlyph(glyphs[i], ft.stroker, frac, pad + whole, baseline, mask.outline, mask.width, mask.height);
         FT_Done_Glyph(glyphs[i]);
     }
-    for (size_t i = 0; i < mask.fill.size(); ++i)
-        mask.outline[i] = std::max(mask.outline[i], mask.fill[i]);
+    for (size_t i = 0; i < mask.fill.size(); ++i) mask.outline[i] = std::max(mask.outline[i], mask.fill[i]);
 
     mask.inkX0 = float(mask.width);
     mask.inkY0 = float(mask.height);
     mask.inkX1 = mask.inkY1 = 0.0f;
     for (int y = 0; y < mask.height; ++y) {
         for (int x = 0; x < mask.width; ++x) {
-            if (mask.outline[size_t(y) * mask.width + x] <= 0.0f)
-                continue;
+            if (mask.outline[size_t(y) * mask.width + x] <= 0.0f) continue;
             mask.inkX0 = std::min(mask.inkX0, float(x));
             mask.inkY0 = std::min(mask.inkY0, float(y));
             mask.inkX1 = std::max(mask.inkX1, float(x + 1));
@@ -150,8 +136,7 @@ bool RenderText(const char* fontFile, const std::string& text, int pixelSize, fl
     return mask.inkX1 > mask.inkX0;
 }
 
-void PlaceText(TextMask& mask, float x0, float y0, float x1, float y1)
-{
+void PlaceText(TextMask& mask, float x0, float y0, float x1, float y1) {
     float inkW = mask.inkX1 - mask.inkX0;
     float inkH = mask.inkY1 - mask.inkY0;
     mask.scale = std::min((x1 - x0) / inkW, (y1 - y0) / inkH);
@@ -160,16 +145,14 @@ void PlaceText(TextMask& mask, float x0, float y0, float x1, float y1)
     mask.originY = cy + 0.5f * (mask.inkY0 + mask.inkY1) * mask.scale;
 }
 
-float TextCoverage(const TextMask& mask, float x, float y, bool outline)
-{
+float TextCoverage(const TextMask& mask, float x, float y, bool outline) {
     const std::vector<float>& cover = outline ? mask.outline : mask.fill;
     float px = (x - mask.originX) / mask.scale - 0.5f;
     float py = (mask.originY - y) / mask.scale - 0.5f;
     int ix = int(std::floor(px)), iy = int(std::floor(py));
     float fx = px - ix, fy = py - iy;
     auto get = [&](int u, int v) {
-        if (u < 0 || v < 0 || u >= mask.width || v >= mask.height)
-            return 0.0f;
+        if (u < 0 || v < 0 || u >= mask.width || v >= mask.height) return 0.0f;
         return cover[size_t(v) * mask.width + u];
     };
     float top = get(ix, iy) * (1.0f - fx) + get(ix + 1, iy) * fx;
@@ -180,11 +163,9 @@ float TextCoverage(const TextMask& mask, float x, float y, bool outline)
 namespace {
 
 // Draws one set of 128 glyphs into its half of the sheet.
-bool DrawGlyphSet(Image& sheet, int set, int pixelSize, float condense, float strokePx)
-{
+bool DrawGlyphSet(Image& sheet, int set, int pixelSize, float condense, float strokePx) {
     FreeType ft;
-    if (!OpenFace(ft, sheetFontFile, pixelSize, strokePx))
-        return false;
+    if (!OpenFace(ft, sheetFontFile, pixelSize, strokePx)) return false;
     FT_Matrix matrix = {FT_Fixed(condense * 65536.0f), 0, 0, 0x10000};
     FT_Set_Transform(ft.face, &matrix, nullptr);
     const int advance = int(std::lround(ft.face->size->metrics.max_advance / 64.0f * condense));
@@ -200,8 +181,7 @@ bool DrawGlyphSet(Image& sheet, int set, int pixelSize, float condense, float st
         const int size = 3 * sheetCell;  // scratch big enough for any glyph, pen at its middle
         std::vector<float> fill(size * size, 0.0f), outline(size * size, 0.0f);
         BlitGlyph(glyph, nullptr, 0.0f, sheetCell, sheetCell + setBaselineRow, fill, size, size);
-        if (ft.stroker)
-            BlitGlyph(glyph, ft.stroker, 0.0f, sheetCell, sheetCell + setBaselineRow, outline, size, size);
+        if (ft.stroker) BlitGlyph(glyph, ft.stroker, 0.0f, sheetCell, sheetCell + setBaselineRow, outline, size, size);
         FT_Done_Glyph(glyph);
 
         int x0 = size, x1 = 0, y0 = size, y1 = 0;
@@ -217,17 +197,14 @@ bool DrawGlyphSet(Image& sheet, int set, int pixelSize, float condense, float st
                 }
             }
         }
-        if (x1 <= x0)
-            continue;  // the space
+        if (x1 <= x0) continue;  // the space
         // Horizontal place: the pen's, pushed inside the ink columns where a glyph overhangs.
         int shift = penX - sheetCell;
-        if (x0 + shift < glyphInkLeft)
-            shift = glyphInkLeft - x0;
-        if (x1 + shift > glyphInkEnd)
-            shift = glyphInkEnd - x1;
+        if (x0 + shift < glyphInkLeft) shift = glyphInkLeft - x0;
+        if (x1 + shift > glyphInkEnd) shift = glyphInkEnd - x1;
         if (x0 + shift < glyphInkLeft || y0 - sheetCell < glyphInkTop || y1 - sheetCell > glyphInkBottom) {
-            std::fprintf(stderr, "glyph %d of set %d does not fit its cell (%d..%d x %d..%d)\n", code, set,
-                         x0 + shift, x1 + shift, y0 - sheetCell, y1 - sheetCell);
+            std::fprintf(stderr, "glyph %d of set %d does not fit its cell (%d..%d x %d..%d)\n", code, set, x0 + shift,
+                         x1 + shift, y0 - sheetCell, y1 - sheetCell);
             return false;
         }
         int g = code - firstCode + 128 * set;
@@ -235,12 +212,10 @@ bool DrawGlyphSet(Image& sheet, int set, int pixelSize, float condense, float st
         for (int y = 0; y < sheetCell; ++y) {
             for (int x = 0; x < sheetCell; ++x) {
                 int sx = x - shift, sy = y + sheetCell;
-                if (sx < 0 || sx >= size)
-                    continue;
+                if (sx < 0 || sx >= size) continue;
                 size_t i = size_t(sy) * size + sx;
                 float a = outline[i];
-                if (a <= 0.0f)
-                    continue;
+                if (a <= 0.0f) continue;
                 float grey = ft.stroker ? std::min(1.0f, fill[i] / a) : 1.0f;
                 At(sheet, cellX + x, cellY + y) = {grey, grey, grey, a};
             }
@@ -251,8 +226,7 @@ bool DrawGlyphSet(Image& sheet, int set, int pixelSize, float condense, float st
 
 }  // namespace
 
-bool MakeFontSheet(Image& sheet)
-{
+bool MakeFontSheet(Image& sheet) {
     sheet = MakeImage(sheetSize, sheetSize, {1.0f, 1.0f, 1.0f, 0.0f});
     return DrawGlyphSet(sheet, 0, solidPixelSize, solidCondense, 0.0f) &&
            DrawGlyphSet(sheet, 1, outlinedPixelSize, outlinedCondense, outlineStrokePx);

@@ -31,12 +31,12 @@ void PlaceText(TextMask& mask, float x0, float y0, float x1, float y1);
 float TextCoverage(const TextMask& mask, float x, float y, bool outline);
 
 // Glyph sheet geometry, in texels of the sheet.
-constexpr int sheetSize = 512;                // 16 cells of 32 texels
+constexpr int sheetSize = 512;  // 16 cells of 32 texels
 constexpr int sheetCell = sheetSize / 16;
-constexpr int glyphInkLeft = 1;               // first column a glyph may ink
-constexpr int glyphInkEnd = 17;               // first column it may not: 8.5 of the 9-unit advance
-constexpr int glyphInkTop = 1;                // the quad's upper edge samples 0.001 inside the cell
-constexpr int glyphInkBottom = sheetCell - 1; // a clear last row keeps the cell below out of reach
+constexpr int glyphInkLeft = 1;                // first column a glyph may ink
+constexpr int glyphInkEnd = 17;                // first column it may not: 8.5 of the 9-unit advance
+constexpr int glyphInkTop = 1;                 // the quad's upper edge samples 0.001 inside the cell
+constexpr int glyphInkBottom = sheetCell - 1;  // a clear last row keeps the cell below out of reach
 
 // Builds the sheet: set 0 (rows 0..7 from the top) solid white DejaVu Sans Mono Bold, set 1
 // (rows 8..15) the same letters white with a black outline. Codes 32..126 are drawn; 127..159

@@ -9,8 +9,8 @@
 
 // What a picture must be: its depth, and whether its alpha has to carry a visible shape.
 struct TgaRules {
-    int bitsPerPixel;    // 24 (drawn opaque) or 32 (blended by alpha)
-    bool alphaVaries;    // some texels fully clear, some fully solid
+    int bitsPerPixel;  // 24 (drawn opaque) or 32 (blended by alpha)
+    bool alphaVaries;  // some texels fully clear, some fully solid
 };
 
 // Type 2, no identifier, no colour map, origin 0,0, rows stored bottom-up (so the first stored

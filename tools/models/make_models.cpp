@@ -12,8 +12,7 @@ static const double pi = 3.14159265358979323846;
 
 // ---- materials (colour values are 8-bit fractions where noted) ----
 static ToolMaterial Material(float ar, float ag, float ab, float dr, float dg, float db, float sr, float sg, float sb,
-                             float shininess)
-{
+                             float shininess) {
     return {{ar, ag, ab}, {dr, dg, db}, {sr, sg, sb}, {0.0f, 0.0f, 0.0f}, 1.0f, shininess};
 }
 static const float grey211 = 211.0f / 255.0f;
@@ -21,10 +20,10 @@ static const float figureGrey = 215.0f / 255.0f;
 
 // Ring of `count` points around a rounded rectangle, for shells whose rings are such sections.
 struct Section {
-    double h;      // along the shell's axis
-    double a, b;   // half sizes
-    double r;      // corner radius
-    double ca, cb; // centre offset within the section plane
+    double h;       // along the shell's axis
+    double a, b;    // half sizes
+    double r;       // corner radius
+    double ca, cb;  // centre offset within the section plane
 };
 
 // Local frame: axis index for the section's first and second direction and for the shell axis.
@@ -33,8 +32,7 @@ struct Frame {
     double s1 = 1, s2 = 1, s3 = 1;  // sign of each direction
 };
 
-static Vec3 Place(const Frame& f, double x1, double x2, double x3)
-{
+static Vec3 Place(const Frame& f, double x1, double x2, double x3) {
     Vec3 p{};
     p[f.e1] = f.s1 * x1;
     p[f.e2] = f.s2 * x2;
@@ -43,8 +41,7 @@ static Vec3 Place(const Frame& f, double x1, double x2, double x3)
 }
 
 // A shell made of rounded-rectangle sections, poles at the centres of the first and last.
-static ShellSpec SectionShell(const Frame& frame, const std::vector<int>& counts, const std::vector<Section>& rings)
-{
+static ShellSpec SectionShell(const Frame& frame, const std::vector<int>& counts, const std::vector<Section>& rings) {
     ShellSpec spec;
     spec.ringCounts = counts;
     spec.ringPoint = [frame, rings](int ring, double frac) {
@@ -57,18 +54,17 @@ static ShellSpec SectionShell(const Frame& frame, const std::vector<int>& counts
     return spec;
 }
 
-static ChartSpec Planar(const Frame& frame, double half1, double half2, double c1 = 0, double c2 = 0)
-{
+static ChartSpec Planar(const Frame& frame, double half1, double half2, double c1 = 0, double c2 = 0) {
     ChartSpec c;
     c.kind = ChartKind::Planar;
     c.project = [frame, half1, half2, c1, c2](const Vec3& p) {
-        return Vec2{0.5 + (frame.s1 * p[frame.e1] - c1) / (2 * half1), 0.5 + (frame.s2 * p[frame.e2] - c2) / (2 * half2)};
+        return Vec2{0.5 + (frame.s1 * p[frame.e1] - c1) / (2 * half1),
+                    0.5 + (frame.s2 * p[frame.e2] - c2) / (2 * half2)};
     };
     return c;
 }
 
-static ChartSpec Cylinder(int seams, int firstItem, int lastItem, bool polePerFace = true)
-{
+static ChartSpec Cylinder(int seams, int firstItem, int lastItem, bool polePerFace = true) {
     ChartSpec c;
     c.kind = ChartKind::Cylinder;
     c.seams = seams;
@@ -78,16 +74,14 @@ static ChartSpec Cylinder(int seams, int firstItem, int lastItem, bool polePerFa
     return c;
 }
 
-static Section Scaled(double h, double a, double b, double r, double scale, double ca = 0, double cb = 0)
-{
+static Section Scaled(double h, double a, double b, double r, double scale, double ca = 0, double cb = 0) {
     return {h, a * scale, b * scale, r * scale, ca, cb};
 }
 
 // ---- the character's parts, modelled in place: z up, front towards -y ----
 
 // A stubby arm along -x: shoulder cap, upper arm, wrist, mitten, flat end cap.
-static ToolMesh BuildFigurePair()
-{
+static ToolMesh BuildFigurePair() {
     ToolMesh mesh;
     mesh.dataName = "figurePairMesh";
     mesh.fileName = "figure_pair.cpp";
@@ -115,8 +109,7 @@ static ToolMesh BuildFigurePair()
 }
 
 // A block body with rounded edges and shoulders, flat underneath.
-static ToolMesh BuildFigureCore()
-{
+static ToolMesh BuildFigureCore() {
     ToolMesh mesh;
     mesh.dataName = "figureCoreMesh";
     mesh.fileName = "figure_core.cpp";
@@ -148,8 +141,7 @@ static ToolMesh BuildFigureCore()
 }
 
 // The head: a sphere of 32 segments and 16 bands, exact radial normals.
-static ToolMesh BuildFigureTop()
-{
+static ToolMesh BuildFigureTop() {
     ToolMesh mesh;
     mesh.dataName = "figureTopMesh";
     mesh.fileName = "figure_top.cpp";
@@ -180,14 +172,12 @@ static ToolMesh BuildFigureTop()
 }
 
 // ---- the pulsing heart ----
-static double HeartField(double x, double y, double z)
-{
+static double HeartField(double x, double y, double z) {
     const double q = x * x + 2.25 * y * y + z * z - 1.0;
     return q * q * q - x * x * z * z * z - 0.1125 * y * y * z * z * z;
 }
 
-static ToolMesh BuildHeart()
-{
+static ToolMesh BuildHeart() {
     ToolMesh mesh;
     mesh.dataName = "meshDataB";
     mesh.fileName = "mesh_b.cpp";
@@ -208,14 +198,17 @@ static ToolMesh BuildHeart()
             inside = outside, outside += 0.02;
         for (int k = 0; k < 60; ++k) {
             const double mid = 0.5 * (inside + outside);
-            (HeartField(centre[0] + d[0] * mid, centre[1] + d[1] * mid, centre[2] + d[2] * mid) < 0 ? inside : outside) = mid;
+            (HeartField(centre[0] + d[0] * mid, centre[1] + d[1] * mid, centre[2] + d[2] * mid) < 0 ? inside
+                                                                                                    : outside) = mid;
         }
         const double r = 0.5 * (inside + outside);
         return Vec3{centre[1] + d[1] * r, centre[0] + d[0] * r, centre[2] + d[2] * r};
     };
     ShellSpec spec;
     spec.ringCounts = counts;
-    spec.ringPoint = [surface, m](int ring, double frac) { return surface(pi * (ring + 1) / (m + 1), frac * 2.0 * pi); };
+    spec.ringPoint = [surface, m](int ring, double frac) {
+        return surface(pi * (ring + 1) / (m + 1), frac * 2.0 * pi);
+    };
     spec.startPole = surface(0, 0);
     spec.endPole = surface(pi, 0);
     spec.bandGroup = std::vector<int>(m + 1, 0);
@@ -229,8 +222,7 @@ static ToolMesh BuildHeart()
 }
 
 // ---- the terminal: stand, monitor, keyboard and the blue-grey listing plate (x up) ----
-static ToolMesh BuildTerminal()
-{
+static ToolMesh BuildTerminal() {
     ToolMesh mesh;
     mesh.dataName = "meshDataA";
     mesh.fileName = "mesh_a.cpp";
@@ -244,8 +236,9 @@ static ToolMesh BuildTerminal()
         const Frame frame{1, 2, 0};
         const double a = 0.16, b = 0.23, r = 0.05;
         const std::vector<int> counts = {30, 32, 32, 32, 32};
-        const std::vector<Section> rings = {Scaled(0, a, b, r, 0.955), Scaled(0, a, b, r, 1.0), Scaled(0.03, a, b, r, 1.0),
-                                            Scaled(0.154, a, b, r, 0.72), Scaled(0.154, a, b, r, 0.69)};
+        const std::vector<Section> rings = {Scaled(0, a, b, r, 0.955), Scaled(0, a, b, r, 1.0),
+                                            Scaled(0.03, a, b, r, 1.0), Scaled(0.154, a, b, r, 0.72),
+                                            Scaled(0.154, a, b, r, 0.69)};
         ShellSpec spec = SectionShell(frame, counts, rings);
         spec.bandGroup = std::vector<int>(6, 0);
         spec.groupFlat = {false};
@@ -259,8 +252,11 @@ static ToolMesh BuildTerminal()
         const Frame frame{0, 2, 1};
         const double a = 0.32, b = 0.4027, r = 0.07;
         const std::vector<int> counts = {24, 48, 48, 48, 48, 6};
-        const std::vector<Section> rings = {Scaled(0, a, b, r, 0.9), Scaled(0, a, b, r, 1.0), Scaled(0.11, a, b, r, 1.0),
-                                            Scaled(0.29, a, b, r, 0.62, 0.08), Scaled(0.5686, a, b, r, 0.34, 0.14),
+        const std::vector<Section> rings = {Scaled(0, a, b, r, 0.9),
+                                            Scaled(0, a, b, r, 1.0),
+                                            Scaled(0.11, a, b, r, 1.0),
+                                            Scaled(0.29, a, b, r, 0.62, 0.08),
+                                            Scaled(0.5686, a, b, r, 0.34, 0.14),
                                             Scaled(0.5686, a, b, r, 0.15, 0.14)};
         ShellSpec spec = SectionShell(frame, counts, rings);
         spec.bandGroup = std::vector<int>(7, 0);
@@ -300,7 +296,8 @@ static ToolMesh BuildTerminal()
         std::vector<int> counts = {15, 28, 40, 48};
         std::vector<Section> rings;
         const double capScale[] = {0.25, 0.5, 0.75, 0.985};
-        for (int i = 0; i < 4; ++i) rings.push_back({t, (a - in) * capScale[i], (b - in) * capScale[i], r * capScale[i], 0, 0});
+        for (int i = 0; i < 4; ++i)
+            rings.push_back({t, (a - in) * capScale[i], (b - in) * capScale[i], r * capScale[i], 0, 0});
         const double z[] = {t, 0.45 * t, -0.45 * t, -t};
         const double inset[] = {in, 0, 0, in};
         for (int i = 0; i < 4; ++i) counts.push_back(48), rings.push_back({z[i], a - inset[i], b - inset[i], r, 0, 0});
@@ -324,8 +321,7 @@ static ToolMesh BuildTerminal()
 }
 
 // ---- the tunnel tube, by its fixed rule ----
-static ToolMesh BuildTube()
-{
+static ToolMesh BuildTube() {
     ToolMesh mesh;
     mesh.dataName = "tunnelTubeMesh";
     mesh.fileName = "tunnel_tube.cpp";
@@ -340,7 +336,8 @@ static ToolMesh BuildTube()
     for (int r = 0; r < rings; ++r)
         for (int j = 0; j < around; ++j) {
             const double theta = (-90.0 + 22.5 * j) * pi / 180.0;
-            mesh.positions.push_back({static_cast<float>(-500.0 + r * 1000.0 / 85.0), static_cast<float>(radius * std::cos(theta)),
+            mesh.positions.push_back({static_cast<float>(-500.0 + r * 1000.0 / 85.0),
+                                      static_cast<float>(radius * std::cos(theta)),
                                       static_cast<float>(radius * std::sin(theta))});
         }
     mesh.positions.push_back({500.0f, 0.0f, 0.0f});
@@ -384,8 +381,7 @@ static ToolMesh BuildTube()
 }
 
 // ---- writing ----
-static std::string FloatText(float v)
-{
+static std::string FloatText(float v) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.9g", v);
     std::string s = buf;
@@ -393,12 +389,12 @@ static std::string FloatText(float v)
     return s + "f";
 }
 
-static bool WriteMesh(const ToolMesh& mesh, const std::string& folder)
-{
+static bool WriteMesh(const ToolMesh& mesh, const std::string& folder) {
     const std::string path = folder + "/" + mesh.fileName;
     FILE* out = std::fopen(path.c_str(), "w");
     if (!out) return false;
-    std::fprintf(out, "// %s\n// Generated by tools/models (brimvale_make_models); edit the generator, not this file.\n",
+    std::fprintf(out,
+                 "// %s\n// Generated by tools/models (brimvale_make_models); edit the generator, not this file.\n",
                  mesh.comment.c_str());
     std::fprintf(out, "#include \"geometry/mesh.h\"\n\nnamespace {\n\n");
     std::fprintf(out, "const MaterialRow materials[] = {\n");
@@ -406,23 +402,27 @@ static bool WriteMesh(const ToolMesh& mesh, const std::string& folder)
         std::fprintf(out, "    {{%s, %s, %s}, {%s, %s, %s}, {%s, %s, %s}, {%s, %s, %s}, %s, %s, -1},\n",
                      FloatText(m.ambient[0]).c_str(), FloatText(m.ambient[1]).c_str(), FloatText(m.ambient[2]).c_str(),
                      FloatText(m.diffuse[0]).c_str(), FloatText(m.diffuse[1]).c_str(), FloatText(m.diffuse[2]).c_str(),
-                     FloatText(m.specular[0]).c_str(), FloatText(m.specular[1]).c_str(), FloatText(m.specular[2]).c_str(),
-                     FloatText(m.emission[0]).c_str(), FloatText(m.emission[1]).c_str(), FloatText(m.emission[2]).c_str(),
-                     FloatText(m.alpha).c_str(), FloatText(m.shininess).c_str());
+                     FloatText(m.specular[0]).c_str(), FloatText(m.specular[1]).c_str(),
+                     FloatText(m.specular[2]).c_str(), FloatText(m.emission[0]).c_str(),
+                     FloatText(m.emission[1]).c_str(), FloatText(m.emission[2]).c_str(), FloatText(m.alpha).c_str(),
+                     FloatText(m.shininess).c_str());
     }
     std::fprintf(out, "};\n\nconst float positions[][3] = {\n");
     for (const auto& p : mesh.positions)
-        std::fprintf(out, "    {%s, %s, %s},\n", FloatText(p[0]).c_str(), FloatText(p[1]).c_str(), FloatText(p[2]).c_str());
+        std::fprintf(out, "    {%s, %s, %s},\n", FloatText(p[0]).c_str(), FloatText(p[1]).c_str(),
+                     FloatText(p[2]).c_str());
     std::fprintf(out, "};\n\nconst float normals[][3] = {\n");
     for (const auto& n : mesh.normals)
-        std::fprintf(out, "    {%s, %s, %s},\n", FloatText(n[0]).c_str(), FloatText(n[1]).c_str(), FloatText(n[2]).c_str());
+        std::fprintf(out, "    {%s, %s, %s},\n", FloatText(n[0]).c_str(), FloatText(n[1]).c_str(),
+                     FloatText(n[2]).c_str());
     std::fprintf(out, "};\n\nconst float texCoords[][2] = {\n");
-    for (const auto& t : mesh.texCoords) std::fprintf(out, "    {%s, %s},\n", FloatText(t[0]).c_str(), FloatText(t[1]).c_str());
+    for (const auto& t : mesh.texCoords)
+        std::fprintf(out, "    {%s, %s},\n", FloatText(t[0]).c_str(), FloatText(t[1]).c_str());
     std::fprintf(out, "};\n\n// position, normal and texture-coordinate indices of corners 0, 1, 2\n");
     std::fprintf(out, "const %s faces[] = {\n", mesh.index8 ? "MeshFace8" : "MeshFace16");
     for (const ToolFace& f : mesh.faces)
-        std::fprintf(out, "    {{%d, %d, %d}, {%d, %d, %d}, {%d, %d, %d}},\n", f.position[0], f.position[1], f.position[2],
-                     f.normal[0], f.normal[1], f.normal[2], f.texCoord[0], f.texCoord[1], f.texCoord[2]);
+        std::fprintf(out, "    {{%d, %d, %d}, {%d, %d, %d}, {%d, %d, %d}},\n", f.position[0], f.position[1],
+                     f.position[2], f.normal[0], f.normal[1], f.normal[2], f.texCoord[0], f.texCoord[1], f.texCoord[2]);
     std::fprintf(out, "};\n\nconst MaterialRun runs[] = {\n");
     for (const auto& r : mesh.runs) std::fprintf(out, "    {%d, %d},\n", r[0], r[1]);
     std::fprintf(out, "};\n\n}  // namespace\n\n");
@@ -436,8 +436,7 @@ static bool WriteMesh(const ToolMesh& mesh, const std::string& folder)
     return std::fclose(out) == 0;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <output folder, normally geometry/models>\n", argv[0]);
         return 2;
@@ -448,24 +447,56 @@ int main(int argc, char** argv)
     };
     std::vector<Job> jobs;
     jobs.push_back({BuildTerminal(),
-                    {2176, 1096, 1144, 1560, {{0, 1268}, {1, 908}},
-                     {"-0.419002", "0.419002", "-0.5", "0.5", "-0.402704", "0.402704"}, true,
+                    {2176,
+                     1096,
+                     1144,
+                     1560,
+                     {{0, 1268}, {1, 908}},
+                     {"-0.419002", "0.419002", "-0.5", "0.5", "-0.402704", "0.402704"},
+                     true,
                      {{0, 315, 160, 0, {"-0.419", "-0.2648", "-0.1812", "0.1419", "-0.2298", "0.2298"}},
                       {316, 759, 224, 0, {"-0.2218", "0.419", "-0.2415", "0.3271", "-0.4027", "0.4027"}},
                       {760, 1267, 256, 0, {"-0.3483", "-0.2509", "-0.5", "-0.224", "-0.3005", "0.3005"}},
                       {1268, 2175, 456, 1, {"-0.3611", "0.01897", "0.1423", "0.5", "-0.01244", "0.01245"}}}}});
     jobs.push_back({BuildHeart(),
-                    {980, 492, 492, 546, {{0, 980}}, {"-0.281916", "0.281916", "-0.419397", "0.419397", "-0.5", "0.5"}, true, {}}});
+                    {980,
+                     492,
+                     492,
+                     546,
+                     {{0, 980}},
+                     {"-0.281916", "0.281916", "-0.419397", "0.419397", "-0.5", "0.5"},
+                     true,
+                     {}}});
     jobs.push_back({BuildFigurePair(),
-                    {316, 160, 152, 213, {{0, 316}},
-                     {"-0.313057", "-0.140234", "-0.0583975", "0.0114889", "-0.172094", "-0.10343"}, true, {}}});
+                    {316,
+                     160,
+                     152,
+                     213,
+                     {{0, 316}},
+                     {"-0.313057", "-0.140234", "-0.0583975", "0.0114889", "-0.172094", "-0.10343"},
+                     true,
+                     {}}});
     jobs.push_back({BuildFigureCore(),
-                    {572, 288, 288, 389, {{0, 572}},
-                     {"-0.113436", "0.113436", "-0.0992831", "0.0432716", "-0.5", "-0.094327"}, true, {}}});
+                    {572,
+                     288,
+                     288,
+                     389,
+                     {{0, 572}},
+                     {"-0.113436", "0.113436", "-0.0992831", "0.0432716", "-0.5", "-0.094327"},
+                     true,
+                     {}}});
     jobs.push_back({BuildFigureTop(),
-                    {960, 482, 482, 559, {{0, 960}}, {"-0.268176", "0.268176", "-0.268176", "0.268176", "-0.0363513", "0.5"}, true, {}}});
-    jobs.push_back({BuildTube(),
-                    {2752, 1378, 871, 1462, {{0, 2752}}, {"-500", "500", "-6.6312", "6.6312", "-6.6312", "6.6312"}, true, {}}});
+                    {960,
+                     482,
+                     482,
+                     559,
+                     {{0, 960}},
+                     {"-0.268176", "0.268176", "-0.268176", "0.268176", "-0.0363513", "0.5"},
+                     true,
+                     {}}});
+    jobs.push_back(
+        {BuildTube(),
+         {2752, 1378, 871, 1462, {{0, 2752}}, {"-500", "500", "-6.6312", "6.6312", "-6.6312", "6.6312"}, true, {}}});
 
     bool ok = true;
     for (const Job& job : jobs) {

@@ -11,20 +11,17 @@
 static const double pi = 3.14159265358979323846;
 
 static Vec3 Sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-static Vec3 Cross(const Vec3& a, const Vec3& b)
-{
+static Vec3 Cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 static double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-static Vec3 Normalized(const Vec3& v)
-{
+static Vec3 Normalized(const Vec3& v) {
     const double len = std::sqrt(Dot(v, v));
     return {v[0] / len, v[1] / len, v[2] / len};
 }
 static Vec3 ToVec(const std::array<float, 3>& f) { return {f[0], f[1], f[2]}; }
 
-Vec2 RoundedRectPoint(double a, double b, double r, double frac)
-{
+Vec2 RoundedRectPoint(double a, double b, double r, double frac) {
     const double sa = a - r, sb = b - r, arc = 0.5 * pi * r;
     // Segments from (a, 0) counter-clockwise: half side, then corner, side, corner, ... half side.
     const double lengths[9] = {sb, arc, 2 * sa, arc, 2 * sb, arc, 2 * sa, arc, sb};
@@ -38,11 +35,16 @@ Vec2 RoundedRectPoint(double a, double b, double r, double frac)
         }
         const double f = lengths[k] > 0 ? s / lengths[k] : 0;
         switch (k) {
-        case 0: return {a, f * sb};
-        case 2: return {sa - f * 2 * sa, b};
-        case 4: return {-a, sb - f * 2 * sb};
-        case 6: return {-sa + f * 2 * sa, -b};
-        case 8: return {a, -sb + f * sb};
+        case 0:
+            return {a, f * sb};
+        case 2:
+            return {sa - f * 2 * sa, b};
+        case 4:
+            return {-a, sb - f * 2 * sb};
+        case 6:
+            return {-sa + f * 2 * sa, -b};
+        case 8:
+            return {a, -sb + f * sb};
         default: {
             const double start = (k / 2) * 0.5 * pi;  // corners 1, 3, 5, 7 start at 0, 90, 180, 270
             const double ang = start + f * 0.5 * pi;
@@ -66,8 +68,7 @@ struct Tri {
 };
 }  // namespace
 
-void AppendShell(ToolMesh& mesh, const ShellSpec& spec)
-{
+void AppendShell(ToolMesh& mesh, const ShellSpec& spec) {
     const int m = static_cast<int>(spec.ringCounts.size());
     auto count = [&](int item) { return (item == 0 || item == m + 1) ? 1 : spec.ringCounts[item - 1]; };
 
@@ -76,13 +77,17 @@ void AppendShell(ToolMesh& mesh, const ShellSpec& spec)
     std::vector<Vec3> local;
     for (int item = 0; item < m + 2; ++item) {
         itemStart[item] = static_cast<int>(local.size());
-        if (item == 0) local.push_back(spec.startPole);
-        else if (item == m + 1) local.push_back(spec.endPole);
+        if (item == 0)
+            local.push_back(spec.startPole);
+        else if (item == m + 1)
+            local.push_back(spec.endPole);
         else
             for (int j = 0; j < count(item); ++j)
                 local.push_back(spec.ringPoint(item - 1, static_cast<double>(j) / count(item)));
     }
-    auto posOf = [&](const Corner& c) { return itemStart[c.item] + (c.item == 0 || c.item == m + 1 ? 0 : c.j % count(c.item)); };
+    auto posOf = [&](const Corner& c) {
+        return itemStart[c.item] + (c.item == 0 || c.item == m + 1 ? 0 : c.j % count(c.item));
+    };
 
     // Bands: a fan at each pole, a zipper between neighbouring rings (integer ties, so that
     // rings whose counts share a divisor meet at the same fractions).
@@ -97,7 +102,8 @@ void AppendShell(ToolMesh& mesh, const ShellSpec& spec)
         } else {
             int i = 0, j = 0;
             while (i < ca || j < cb) {
-                const bool advanceA = j == cb || (i < ca && static_cast<long>(i + 1) * cb <= static_cast<long>(j + 1) * ca);
+                const bool advanceA =
+                    j == cb || (i < ca && static_cast<long>(i + 1) * cb <= static_cast<long>(j + 1) * ca);
                 if (advanceA) {
                     tris.push_back({{{a, i}, {a, i + 1}, {b, j}}, band});
                     ++i;
@@ -123,7 +129,8 @@ void AppendShell(ToolMesh& mesh, const ShellSpec& spec)
     }
     std::vector<std::array<float, 3>> stored(placed.size());
     for (size_t k = 0; k < placed.size(); ++k)
-        stored[k] = {static_cast<float>(placed[k][0]), static_cast<float>(placed[k][1]), static_cast<float>(placed[k][2])};
+        stored[k] = {static_cast<float>(placed[k][0]), static_cast<float>(placed[k][1]),
+                     static_cast<float>(placed[k][2])};
 
     // Outward winding: flip everything if the enclosed volume comes out negative.
     double volume = 0;
@@ -213,16 +220,14 @@ void AppendShell(ToolMesh& mesh, const ShellSpec& spec)
 
 // ---- checks ----
 
-static bool WithinDigits(float value, const char* text)
-{
+static bool WithinDigits(float value, const char* text) {
     const char* dot = std::strchr(text, '.');
     const int decimals = dot ? static_cast<int>(std::strlen(dot + 1)) : 0;
     const double target = std::strtod(text, nullptr);
     return std::fabs(value - target) <= 0.5 * std::pow(10.0, -decimals) + 1e-9;
 }
 
-static std::string CheckBox(const ToolMesh& mesh, const std::vector<int>& faces, const BoxText& box, const char* what)
-{
+static std::string CheckBox(const ToolMesh& mesh, const std::vector<int>& faces, const BoxText& box, const char* what) {
     float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
     for (int f : faces)
         for (int k = 0; k < 3; ++k)
@@ -241,14 +246,13 @@ static std::string CheckBox(const ToolMesh& mesh, const std::vector<int>& faces,
     return "";
 }
 
-std::string CheckMesh(const ToolMesh& mesh, const MeshExpect& expect)
-{
+std::string CheckMesh(const ToolMesh& mesh, const MeshExpect& expect) {
     char buf[300];
     const int nf = static_cast<int>(mesh.faces.size()), np = static_cast<int>(mesh.positions.size());
     const int nn = static_cast<int>(mesh.normals.size()), nt = static_cast<int>(mesh.texCoords.size());
     if (nf != expect.faces || np != expect.positions || nn != expect.normals || nt != expect.texCoords) {
-        std::snprintf(buf, sizeof buf, "counts faces %d positions %d normals %d texcoords %d, wanted %d %d %d %d", nf, np,
-                      nn, nt, expect.faces, expect.positions, expect.normals, expect.texCoords);
+        std::snprintf(buf, sizeof buf, "counts faces %d positions %d normals %d texcoords %d, wanted %d %d %d %d", nf,
+                      np, nn, nt, expect.faces, expect.positions, expect.normals, expect.texCoords);
         return buf;
     }
     if (mesh.runs != expect.runs) return "material runs differ";
@@ -265,14 +269,18 @@ std::string CheckMesh(const ToolMesh& mesh, const MeshExpect& expect)
             if (f.position[k] > limit || f.normal[k] > limit || f.texCoord[k] > limit) return "index too wide";
             usedP[f.position[k]] = usedN[f.normal[k]] = usedT[f.texCoord[k]] = 1;
         }
-    for (char u : usedP) if (!u) return "unreferenced position";
-    for (char u : usedN) if (!u) return "unreferenced normal";
-    for (char u : usedT) if (!u) return "unreferenced texture coordinate";
+    for (char u : usedP)
+        if (!u) return "unreferenced position";
+    for (char u : usedN)
+        if (!u) return "unreferenced normal";
+    for (char u : usedT)
+        if (!u) return "unreferenced texture coordinate";
     for (const auto& n : mesh.normals)
         if (std::fabs(std::sqrt(Dot(ToVec(n), ToVec(n))) - 1.0) > 1e-5) return "normal not of unit length";
     if (!mesh.lineStrip)
         for (const auto& t : mesh.texCoords)
-            if (t[0] < -0.22f || t[0] > 1.13f || t[1] < -0.22f || t[1] > 1.13f) return "texture coordinate out of range";
+            if (t[0] < -0.22f || t[0] > 1.13f || t[1] < -0.22f || t[1] > 1.13f)
+                return "texture coordinate out of range";
 
     std::vector<int> all(nf);
     for (int i = 0; i < nf; ++i) all[i] = i;
@@ -354,8 +362,7 @@ std::string CheckMesh(const ToolMesh& mesh, const MeshExpect& expect)
     return "";
 }
 
-std::string CheckStripTracesEdges(const ToolMesh& mesh)
-{
+std::string CheckStripTracesEdges(const ToolMesh& mesh) {
     std::set<std::pair<int, int>> edges, traced;
     std::vector<int> strip;
     for (const ToolFace& f : mesh.faces)

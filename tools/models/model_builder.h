@@ -42,10 +42,10 @@ enum class ChartKind { Planar, Cylinder };
 
 struct ChartSpec {
     ChartKind kind = ChartKind::Cylinder;
-    int seams = 1;             // cylinder: sectors around, each ring count divisible by it
-    bool polePerFace = true;   // cylinder: a pole corner gets one coordinate per face
-    int firstItem = 0;         // cylinder: v runs from this item (0 = start pole) ...
-    int lastItem = 1;          // ... to this one
+    int seams = 1;                             // cylinder: sectors around, each ring count divisible by it
+    bool polePerFace = true;                   // cylinder: a pole corner gets one coordinate per face
+    int firstItem = 0;                         // cylinder: v runs from this item (0 = start pole) ...
+    int lastItem = 1;                          // ... to this one
     std::function<Vec2(const Vec3&)> project;  // planar: local point to (s, t)
 };
 
@@ -54,9 +54,9 @@ struct ShellSpec {
     std::vector<int> ringCounts;
     std::function<Vec3(int ring, double frac)> ringPoint;  // frac in [0, 1) around the ring
     Vec3 startPole{}, endPole{};
-    std::vector<int> bandGroup;  // smoothing group per band
-    std::vector<int> bandChart;  // chart per band
-    std::vector<bool> groupFlat; // a flat group has one normal for all its corners
+    std::vector<int> bandGroup;   // smoothing group per band
+    std::vector<int> bandChart;   // chart per band
+    std::vector<bool> groupFlat;  // a flat group has one normal for all its corners
     std::vector<ChartSpec> charts;
     // Optional exact normal per position (replaces the averaged one in every group).
     std::function<Vec3(const Vec3&)> exactNormal;
@@ -74,9 +74,12 @@ Vec2 RoundedRectPoint(double a, double b, double r, double frac);
 
 // ---- checks ----
 struct BoxText {  // a bounding box as the figures are written, checked to their digits
-    const char* minX; const char* maxX;
-    const char* minY; const char* maxY;
-    const char* minZ; const char* maxZ;
+    const char* minX;
+    const char* maxX;
+    const char* minY;
+    const char* maxY;
+    const char* minZ;
+    const char* maxZ;
 };
 
 struct ShellExpect {

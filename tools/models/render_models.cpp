@@ -18,8 +18,7 @@
 
 static const int imageSize = 512;
 
-static bool Shoot(const std::string& path, const std::function<void()>& draw)
-{
+static bool Shoot(const std::string& path, const std::function<void()>& draw) {
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
@@ -34,13 +33,12 @@ static bool Shoot(const std::string& path, const std::function<void()>& draw)
     return stbi_write_png(path.c_str(), imageSize, imageSize, 4, flipped.data(), imageSize * 4) != 0;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <output folder, normally docs/models>\n", argv[0]);
         return 2;
     }
-    platformHeadless = true;
+    PlatformUseHeadlessDrivers();
     if (!PlatformCreateWindow("models", imageSize, imageSize, 32, false)) {
         std::fprintf(stderr, "no GL window\n");
         return 1;

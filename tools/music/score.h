@@ -7,7 +7,7 @@
 
 // ---- constants
 constexpr int timelineWindowCount = 22;
-constexpr double musicStartMs = 2000.0;  // demo time at which the soundtrack is started
+constexpr double musicStartMs = 2000.0;                          // demo time at which the soundtrack is started
 constexpr double beatPeriodMs = 2.0 * 3.141592653589793 * 79.6;  // the mesh scenes' pulse
 // Music time of beat 0: the first pulse of the demo clock after the music starts.
 constexpr double gridOffsetMs = 4.0 * beatPeriodMs - musicStartMs;

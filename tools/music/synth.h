@@ -10,40 +10,40 @@ constexpr int sampleRateHz = 44100;
 
 // ---- types
 struct StereoBus {
-  std::vector<float> left;
-  std::vector<float> right;
+    std::vector<float> left;
+    std::vector<float> right;
 };
 
 enum Instrument {
-  kickDrum,
-  snareDrum,
-  clapDrum,
-  closedHat,
-  openHat,
-  rimShot,
-  chipNoise,
-  bassSynth,
-  subBass,
-  padSynth,
-  pluckSynth,
-  leadSynth,
-  chipLead,
-  chipBass,
-  bellSynth,
-  droneSynth,
-  noiseRiser,
-  instrumentCount
+    kickDrum,
+    snareDrum,
+    clapDrum,
+    closedHat,
+    openHat,
+    rimShot,
+    chipNoise,
+    bassSynth,
+    subBass,
+    padSynth,
+    pluckSynth,
+    leadSynth,
+    chipLead,
+    chipBass,
+    bellSynth,
+    droneSynth,
+    noiseRiser,
+    instrumentCount
 };
 
 // One scheduled sound. Pitch is a MIDI note number (69 = 440 Hz); ignored by drums.
 struct Note {
-  Instrument instrument;
-  double startSec;
-  double lengthSec;
-  int pitch;
-  float velocity;  // 0..1
-  float pan;       // -1 left .. 1 right
-  float tone;      // 0..1, brightness of the filter
+    Instrument instrument;
+    double startSec;
+    double lengthSec;
+    int pitch;
+    float velocity;  // 0..1
+    float pan;       // -1 left .. 1 right
+    float tone;      // 0..1, brightness of the filter
 };
 
 // ---- module functions

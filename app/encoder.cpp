@@ -1,0 +1,107 @@
+// Video encoder: ffmpeg's arguments and its process, behind the platform's child-process seam.
+// Depends on the capture plan and ffmpeg on PATH.
+#include "app/encoder.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/system.h"
+
+// ---- constants ----
+static const char* const kFfmpeg = "ffmpeg";
+static const char* const kVideoCrf = "18";            // x264: visually lossless for flat demo colours
+static const char* const kVideoPreset = "superfast";  // 60 fps stays faster than real time on 2 cores
+static const char* const kVp9Crf = "32";
+static const char* const kAacBitrate = "192k";
+static const char* const kOpusBitrate = "160k";
+static const int kPipeBytes = 1 << 20;  // the usual limit for unprivileged pipes
+
+// ---- globals ----
+static ChildProcess encoder;  // with the pipe into its stdin
+
+// ---- module functions ----
+bool EndsWithNoCase(const std::string& name, const char* suffix) {
+    size_t n = strlen(suffix);
+    if (name.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (tolower(static_cast<unsigned char>(name[name.size() - n + i])) != suffix[i]) return false;
+    return true;
+}
+
+bool IsVideoName(const std::string& name) {
+    return EndsWithNoCase(name, ".mp4") || EndsWithNoCase(name, ".mkv") || EndsWithNoCase(name, ".webm");
+}
+
+std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePlan& plan,
+                                          const std::string& soundtrack) {
+    bool webm = EndsWithNoCase(o.captureOut, ".webm");
+    bool withAudio = !soundtrack.empty() && plan.musicFrame >= 0;
+    double audioOffsetMs = plan.audioOffsetMs;
+    char size[32];
+    snprintf(size, sizeof size, "%dx%d", o.width, o.height);
+    std::vector<std::string> a = {kFfmpeg, "-hide_banner", "-nostdin",          "-nostats", "-loglevel", "error",
+                                  "-y",    "-f",           "rawvideo",          "-pix_fmt", "bgra",      "-video_size",
+                                  size,    "-framerate",   FormatNumber(o.fps), "-i",       "pipe:0"};
+    if (withAudio) {
+        // Past the music's start the track is entered part-way, so that it stays in sync.
+        char seek[64];
+        snprintf(seek, sizeof seek, "%.6f", -audioOffsetMs / 1000.0);
+        if (audioOffsetMs < 0.0) a.insert(a.end(), {"-ss", seek});
+        a.insert(a.end(), {"-i", soundtrack});
+    }
+    // Read-back rows are bottom-up; BT.709 stated explicitly so players do not guess.
+    a.insert(a.end(), {"-map", "0:v:0", "-vf", "vflip,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
+                       "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709"});
+    if (webm)
+        a.insert(a.end(), {"-c:v", "libvpx-vp9", "-crf", kVp9Crf, "-b:v", "0", "-deadline", "realtime", "-cpu-used",
+                           "8", "-row-mt", "1"});
+    else
+        a.insert(a.end(), {"-c:v", "libx264", "-preset", kVideoPreset, "-crf", kVideoCrf});
+    if (withAudio) {
+        // Silence before the music rather than a shifted stream: every player keeps it in sync.
+        // apad plus -shortest: the video's length decides, whatever the track's length.
+        std::string filter = "apad";
+        if (audioOffsetMs > 0.0) filter = "adelay=delays=" + FormatNumber(audioOffsetMs) + ":all=1,apad";
+        a.insert(a.end(), {"-map", "1:a:0", "-af", filter, "-shortest"});
+        if (webm)
+            a.insert(a.end(), {"-c:a", "libopus", "-b:a", kOpusBitrate});
+        else
+            a.insert(a.end(), {"-c:a", "aac", "-b:a", kAacBitrate});
+    }
+    if (EndsWithNoCase(o.captureOut, ".mp4")) a.insert(a.end(), {"-movflags", "+faststart"});
+    a.push_back(o.captureOut);
+    return a;
+}
+
+bool EncoderStart(const std::vector<std::string>& args) {
+    std::string error;
+    SpawnResult started = SystemSpawn(args, ChildPipe::ToStdin, kPipeBytes, encoder, error);
+    if (started == SpawnResult::NotFound) {
+        fprintf(stderr,
+                "capture: ffmpeg was not found on PATH; video capture needs it.\n"
+                "  Install it with:  sudo apt-get install ffmpeg\n"
+                "  (on Windows: ffmpeg.exe from ffmpeg.org/download.html, on PATH or beside brimvale.exe)\n"
+                "  (or capture PNG frames to a folder instead: --capture FOLDER)\n");
+        return false;
+    }
+    if (started != SpawnResult::Started) {
+        fprintf(stderr, "capture: cannot start ffmpeg: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool EncoderWrite(const void* data, size_t size) { return SystemWriteAll(encoder, data, size); }
+
+bool EncoderFinish(double* cpuSec) {
+    ChildEnd end;
+    if (!SystemWait(encoder, end)) return false;
+    if (cpuSec) *cpuSec = end.cpuSec;
+    if (end.exited && end.status == 0) return true;
+    if (end.exited)
+        fprintf(stderr, "capture: ffmpeg failed with exit status %d\n", end.status);
+    else
+        fprintf(stderr, "capture: ffmpeg was ended by signal %d\n", end.signal);
+    return false;
+}

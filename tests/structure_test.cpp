@@ -1,0 +1,133 @@
+// The source folders depend one way: app on scenes, scenes on geometry and render, all of them on
+// platform, never back. Read from the sources themselves, so a stray include fails here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kFolders[] = {"app", "render", "geometry", "scenes", "platform"};
+
+// Every source file of a folder (geometry/models/ included) with the project headers it names.
+using IncludeGraph = std::map<std::string, std::vector<std::string>>;
+
+std::vector<std::string> QuotedIncludes(const fs::path& file) {
+    std::vector<std::string> found;
+    std::ifstream in(file);
+    std::string line;
+    const std::string directive = "#include \"";
+    while (std::getline(in, line)) {
+        size_t at = line.find_first_not_of(" \t");
+        if (at == std::string::npos || line.compare(at, directive.size(), directive) != 0) continue;
+        size_t begin = at + directive.size();
+        size_t end = line.find('"', begin);
+        if (end != std::string::npos) found.push_back(line.substr(begin, end - begin));
+    }
+    return found;
+}
+
+IncludeGraph ReadIncludes(const fs::path& root) {
+    IncludeGraph graph;
+    for (const char* folder : kFolders)
+        for (const fs::directory_entry& e : fs::recursive_directory_iterator(root / folder)) {
+            std::string ext = e.path().extension().string();
+            if (ext != ".h" && ext != ".cpp") continue;
+            graph[fs::relative(e.path(), root).generic_string()] = QuotedIncludes(e.path());
+        }
+    return graph;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find('/')); }
+
+// A cycle through the graph as "a -> b -> a", or empty when there is none.
+std::string FindCycle(const std::map<std::string, std::set<std::string>>& edges) {
+    std::map<std::string, int> state;  // 1 on the current path, 2 done
+    std::vector<std::string> path;
+    std::string cycle;
+    std::function<bool(const std::string&)> visit = [&](const std::string& node) {
+        state[node] = 1;
+        path.push_back(node);
+        auto out = edges.find(node);
+        if (out != edges.end())
+            for (const std::string& next : out->second) {
+                if (state[next] == 1) {
+                    for (auto it = std::find(path.begin(), path.end(), next); it != path.end(); ++it)
+                        cycle += *it + " -> ";
+                    cycle += next;
+                    return true;
+                }
+                if (state[next] == 0 && visit(next)) return true;
+            }
+        path.pop_back();
+        state[node] = 2;
+        return false;
+    };
+    for (const auto& node : edges)
+        if (state[node.first] == 0 && visit(node.first)) return cycle;
+    return "";
+}
+
+std::map<std::string, std::set<std::string>> FileEdges(const IncludeGraph& graph) {
+    std::map<std::string, std::set<std::string>> edges;
+    for (const auto& file : graph)
+        for (const std::string& target : file.second)
+            if (graph.count(target)) edges[file.first].insert(target);
+    return edges;
+}
+
+std::map<std::string, std::set<std::string>> FolderEdges(const IncludeGraph& graph) {
+    std::map<std::string, std::set<std::string>> edges;
+    for (const auto& file : graph)
+        for (const std::string& target : file.second)
+            if (graph.count(target) && FolderOf(target) != FolderOf(file.first))
+                edges[FolderOf(file.first)].insert(FolderOf(target));
+    return edges;
+}
+
+}  // namespace
+
+TEST(SourceStructure, CycleFinderFindsOnlyRealCycles) {
+    EXPECT_EQ(FindCycle({{"a", {"b"}}, {"b", {"c"}}, {"d", {"c"}}}), "");
+    EXPECT_EQ(FindCycle({{"a", {"b"}}, {"b", {"c"}}, {"c", {"b"}}}), "b -> c -> b");
+    EXPECT_EQ(FindCycle({{"a", {"a"}}}), "a -> a");
+}
+
+TEST(SourceStructure, NoIncludeCycleBetweenFilesOrFolders) {
+    const IncludeGraph graph = ReadIncludes(BRIMVALE_SOURCE_DIR);
+    ASSERT_GT(graph.size(), 40u) << "the sources were not found";
+    EXPECT_EQ(FindCycle(FileEdges(graph)), "");
+    EXPECT_EQ(FindCycle(FolderEdges(graph)), "");
+}
+
+TEST(SourceStructure, LowerFoldersNeverIncludeTheShellAndOnlyPlatformKnowsTheSystem) {
+    const IncludeGraph graph = ReadIncludes(BRIMVALE_SOURCE_DIR);
+    const std::set<std::string> below = {"render", "geometry", "scenes", "platform"};
+    for (const auto& file : graph) {
+        const std::string folder = FolderOf(file.first);
+        for (const std::string& target : file.second) {
+            if (below.count(folder)) {
+                EXPECT_NE(FolderOf(target), "app") << file.first << " includes " << target;
+            }
+            if (folder == "render" || folder == "geometry") {
+                EXPECT_NE(FolderOf(target), "scenes") << file.first << " includes " << target;
+            }
+        }
+        if (folder == "platform") continue;
+        std::ifstream in(fs::path(BRIMVALE_SOURCE_DIR) / file.first);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("#include", 0) != 0) continue;
+            for (const char* system : {"SDL", "unistd", "windows.h", "sys/", "posix"})
+                EXPECT_EQ(line.find(system), std::string::npos) << file.first << ": " << line;
+        }
+    }
+}
