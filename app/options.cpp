@@ -102,7 +102,6 @@ static const OptionUse kOptionUses[] = {
 
 int ParseOptions(int argc, char** argv, DemoOptions& o) {
     CLI::App app{"Brimvale - a real-time demo. Without options it asks for the display mode and plays."};
-    app.allow_windows_style_options(false);  // "/shots/x.png" is a path, not an option, on every system
     std::vector<std::string> shotArgs;
     std::vector<std::string> shotsArgs;
     std::string size;
