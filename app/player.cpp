@@ -95,8 +95,10 @@ void PaceFrame() {
         havePresent = true;
         return;
     }
-    double refresh = PlatformRefreshRate();
-    double periodMs = 1000.0 / (paceFpsCap > 0.0 ? paceFpsCap : (refresh > 0.0 ? refresh : kDefaultRefreshHz));
+    // The display's rate, asked once: not a question for every frame.
+    static double refreshHz = 0.0;
+    if (refreshHz <= 0.0) refreshHz = PlatformRefreshRate() > 0 ? PlatformRefreshRate() : kDefaultRefreshHz;
+    double periodMs = 1000.0 / (paceFpsCap > 0.0 ? paceFpsCap : refreshHz);
     double naturalMs = std::chrono::duration<double, std::milli>(now - lastPresent).count();
     if (naturalMs < kUnpacedShare * periodMs) {
         slowFrames = 0;
@@ -161,17 +163,13 @@ void ReplayTo(double fromMs, const DemoOptions& options) {
     // One pixel of picture: the frames' carried state (particles, spins, re-seeds, fades) moves
     // exactly as in an offline run while hardly anything is drawn.
     GLint viewport[4] = {};
-    GLint scissor[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_SCISSOR_BOX, scissor);
-    GLboolean scissorOn = glIsEnabled(GL_SCISSOR_TEST);
+    glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT);
     glViewport(viewport[0], viewport[1], 1, 1);
     glScissor(viewport[0], viewport[1], 1, 1);
     glEnable(GL_SCISSOR_TEST);
     double previous = ReplayFrames(OfflineStep(options), fromMs);
-    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
-    if (!scissorOn) glDisable(GL_SCISSOR_TEST);
+    glPopAttrib();
     frameMs = fromMs - previous;
 }
 

@@ -1,7 +1,6 @@
 // Many stills from one pass over the show: every requested time is written as it is passed, so
 // ninety pictures cost one run instead of ninety. The reference frames are made this way, by this
 // program on any platform, so that they can be compared with any build's.
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,10 +17,8 @@ struct ShotsRun {
 
 // The last frame of the grid at or before t: what the screen shows at time t.
 static int64_t FrameAtOrBefore(const FrameStep& step, double t) {
-    int64_t i = static_cast<int64_t>(std::floor(t * step.frames / step.ms));
-    while (i > 0 && FrameTime(step, i) > t) --i;
-    while (FrameTime(step, i + 1) <= t) ++i;
-    return i;
+    int64_t i = FirstFrameAtOrAfter(step, t);
+    return FrameTime(step, i) > t ? i - 1 : i;
 }
 
 static bool ShotsFrame(int index, double t, void* user) {

@@ -23,7 +23,6 @@ int audioPlayRequests = 0;   // play calls that reached a stream
 static bool deviceOpen = false;     // mixer output device running
 static Mix_Music* music = nullptr;  // the one stream; handle 1 refers to it
 static bool silentStream = false;   // stream accepted without a device: plays nothing
-static bool musicPaused = false;    // held by the player (pause, minimised)
 static bool musicMuted = false;     // M key
 // Taken on the mixer's thread after each buffer is mixed: where the track stood and when.
 static std::atomic<double> mixedPositionMs{-1.0};
@@ -42,6 +41,11 @@ static void AfterMix(void*, Uint8*, int) {
     if (++buffersSinceMove <= kSettleBuffers) return;
     mixedAt = SDL_GetPerformanceCounter();
     mixedPositionMs = Mix_GetMusicPosition(music) * 1000.0;
+}
+
+static double MsSinceMix() {
+    return static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
+           static_cast<double>(SDL_GetPerformanceFrequency());
 }
 
 static void ForgetPosition() {
@@ -111,7 +115,6 @@ void MusicStop() {
 }
 
 void MusicPause(bool paused) {
-    musicPaused = paused;
     if (!music || paused == (Mix_PausedMusic() != 0)) return;
     if (paused) {
         Mix_PauseMusic();  // the position taken last stays: it is where the track stands
@@ -128,8 +131,7 @@ double MusicPositionMs() {
     if (Mix_PausedMusic()) return mixed - kBufferMs;
     // The buffer just mixed is heard next, so the ear is one buffer behind the decoder; the
     // steady clock carries the position on between buffers (a stalled mixer is not followed far).
-    double since = static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
-                   static_cast<double>(SDL_GetPerformanceFrequency());
+    double since = MsSinceMix();
     if (since > 2.0 * kBufferMs) since = 2.0 * kBufferMs;
     return mixed - kBufferMs + since;
 }
@@ -139,8 +141,7 @@ bool MusicSeek(double trackMs) {
     // The new place is first heard with the next buffer: aim where the picture will be then.
     double lead = kBufferMs / 2.0;
     if (mixedPositionMs >= 0.0 && !Mix_PausedMusic()) {
-        double since = static_cast<double>(SDL_GetPerformanceCounter() - mixedAt) * 1000.0 /
-                       static_cast<double>(SDL_GetPerformanceFrequency());
+        double since = MsSinceMix();
         lead = since < kBufferMs ? kBufferMs - since : 0.0;
     }
     ForgetPosition();

@@ -192,15 +192,11 @@ bool PlatformOpenDisplay() {
     // Only an explicit request for a headless driver is honoured.
     const char* requested = getenv("SDL_VIDEODRIVER");
     bool explicitHeadless = IsHeadlessDriver(requested);
-#if defined(__unix__) && !defined(__APPLE__)
     if (!requested) {
-        bool x11 = getenv("DISPLAY") != nullptr;
-        bool wayland = getenv("WAYLAND_DISPLAY") != nullptr;
-        if (!x11 && !wayland) return false;
+        if (!SystemHasDisplay()) return false;
         // Only the display servers the environment names are tried: a dead one is a quick, clear no.
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland ? (x11 ? "wayland,x11" : "wayland") : "x11");
+        if (const char* drivers = SystemDisplayDrivers()) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
     }
-#endif
     if (!StartVideo(true)) return false;
     if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !explicitHeadless) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);

@@ -63,6 +63,9 @@ void SystemUnsetEnv(const char* name);
 bool SystemStderrIsTerminal();
 // Whether a desktop is there to show windows and message boxes on.
 bool SystemHasDisplay();
+// The SDL video drivers that reach the desktop the environment names ("wayland,x11", say), or
+// nullptr where SDL's own choice is the desktop.
+const char* SystemDisplayDrivers();
 // The SDL video driver offline runs use: one that needs no display, or nullptr where there is
 // none and a hidden window stands in for it.
 const char* SystemOffscreenVideoDriver();

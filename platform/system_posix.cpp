@@ -177,4 +177,10 @@ bool SystemStderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
 bool SystemHasDisplay() { return getenv("DISPLAY") != nullptr || getenv("WAYLAND_DISPLAY") != nullptr; }
 
+const char* SystemDisplayDrivers() {
+    bool x11 = getenv("DISPLAY") != nullptr;
+    if (getenv("WAYLAND_DISPLAY")) return x11 ? "wayland,x11" : "wayland";
+    return x11 ? "x11" : nullptr;
+}
+
 const char* SystemOffscreenVideoDriver() { return "offscreen"; }

@@ -198,4 +198,6 @@ bool SystemStderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 bool SystemHasDisplay() { return true; }
 
+const char* SystemDisplayDrivers() { return nullptr; }
+
 const char* SystemOffscreenVideoDriver() { return nullptr; }
