@@ -45,23 +45,8 @@ bool MakeIcon(int size, const TextMask& letter, Image& out) {
         return Mix(Hex(0x1fa8c0), Hex(0x2a3fa0), (x + half) / (2.0f * half));
     });
     // Soft shadow, outline and the gradient fill with its glint, as on the title.
-    PaintOver(out, iconFrame, [&](float x, float y) {
-        float sum = 0.0f;
-        const int taps = 12;
-        for (int i = 0; i < taps; ++i) {
-            float a = 6.2831853f * i / taps;
-            sum += TextCoverage(letter, x - 0.02f + 0.015f * std::cos(a), y + 0.025f + 0.015f * std::sin(a), true);
-        }
-        return WithAlpha(Hex(0x0b1440), 0.35f * sum / taps);
-    });
-    PaintOver(out, iconFrame,
-              [&](float x, float y) { return WithAlpha(Hex(0x0b1440), TextCoverage(letter, x, y, true)); });
-    PaintOver(out, iconFrame, [&](float x, float y) {
-        float t = (y + 0.24f) / 0.6f;
-        Rgba c = Mix(Hex(0x17a3b8), Hex(0x2438a8), t);
-        if (t > 0.62f && t < 0.7f) c = Mix(c, Hex(0xd8f4ff), 0.7f);
-        return WithAlpha(c, TextCoverage(letter, x, y, false));
-    });
+    PaintLetterShadow(out, iconFrame, letter, -0.02f, 0.025f, 0.015f);
+    PaintLetterFace(out, iconFrame, letter, -0.24f, 0.6f);
     return true;
 }
 

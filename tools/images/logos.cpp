@@ -120,16 +120,7 @@ bool MakeTitleLogo(Image& out) {
     PlaceText(title, -0.35f, -0.055f, 0.35f, 0.125f);
 
     out = MakeImage(1024, 512, clearColour);
-    // Soft shadow: the outline sampled round a small disc, offset down and right.
-    PaintOver(out, titleFrame, [&](float x, float y) {
-        float sum = 0.0f;
-        const int taps = 12;
-        for (int i = 0; i < taps; ++i) {
-            float a = 6.2831853f * i / taps;
-            sum += TextCoverage(title, x - 0.007f + 0.006f * std::cos(a), y + 0.009f + 0.006f * std::sin(a), true);
-        }
-        return WithAlpha(Hex(0x0b1440), 0.35f * sum / taps);
-    });
+    PaintLetterShadow(out, titleFrame, title, -0.007f, 0.009f, 0.006f);
     // Underline swoosh, tapering at both ends.
     PaintOver(out, titleFrame, [](float x, float y) {
         float half = 0.34f;
@@ -139,15 +130,7 @@ bool MakeTitleLogo(Image& out) {
         if (std::fabs(y + 0.088f) > thick) return clearColour;
         return Mix(Hex(0x1fa8c0), Hex(0x2a3fa0), (x + half) / (2.0f * half));
     });
-    PaintOver(out, titleFrame,
-              [&](float x, float y) { return WithAlpha(Hex(0x0b1440), TextCoverage(title, x, y, true)); });
-    PaintOver(out, titleFrame, [&](float x, float y) {
-        float t = (y + 0.055f) / 0.18f;
-        Rgba c = Mix(Hex(0x17a3b8), Hex(0x2438a8), t);
-        // A pale glint along the upper third of the letters.
-        if (t > 0.62f && t < 0.7f) c = Mix(c, Hex(0xd8f4ff), 0.7f);
-        return WithAlpha(c, TextCoverage(title, x, y, false));
-    });
+    PaintLetterFace(out, titleFrame, title, -0.055f, 0.18f);
     BleedEdges(out);
     return true;
 }

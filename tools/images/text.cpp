@@ -231,3 +231,26 @@ bool MakeFontSheet(Image& sheet) {
     return DrawGlyphSet(sheet, 0, solidPixelSize, solidCondense, 0.0f) &&
            DrawGlyphSet(sheet, 1, outlinedPixelSize, outlinedCondense, outlineStrokePx);
 }
+
+void PaintLetterShadow(Image& image, const Frame& frame, const TextMask& mask, float dx, float dy, float radius) {
+    PaintOver(image, frame, [&](float x, float y) {
+        float sum = 0.0f;
+        const int taps = 12;
+        for (int i = 0; i < taps; ++i) {
+            float a = 6.2831853f * i / taps;
+            sum += TextCoverage(mask, x + dx + radius * std::cos(a), y + dy + radius * std::sin(a), true);
+        }
+        return WithAlpha(Hex(0x0b1440), 0.35f * sum / taps);
+    });
+}
+
+void PaintLetterFace(Image& image, const Frame& frame, const TextMask& mask, float top, float height) {
+    PaintOver(image, frame,
+              [&](float x, float y) { return WithAlpha(Hex(0x0b1440), TextCoverage(mask, x, y, true)); });
+    PaintOver(image, frame, [&](float x, float y) {
+        float t = (y - top) / height;
+        Rgba c = Mix(Hex(0x17a3b8), Hex(0x2438a8), t);
+        if (t > 0.62f && t < 0.7f) c = Mix(c, Hex(0xd8f4ff), 0.7f);
+        return WithAlpha(c, TextCoverage(mask, x, y, false));
+    });
+}

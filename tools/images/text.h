@@ -30,6 +30,13 @@ void PlaceText(TextMask& mask, float x0, float y0, float x1, float y1);
 // Bilinear coverage at a design point; outline selects the grown shape.
 float TextCoverage(const TextMask& mask, float x, float y, bool outline);
 
+// The title's lettering, as the title logo and the icon draw it. The soft shadow: the outline
+// sampled round a disc of the given radius, offset by (dx, dy).
+void PaintLetterShadow(Image& image, const Frame& frame, const TextMask& mask, float dx, float dy, float radius);
+// The dark outline, then the fill in the title's gradient from top down over height, with a pale
+// glint along the upper third of the letters.
+void PaintLetterFace(Image& image, const Frame& frame, const TextMask& mask, float top, float height);
+
 // Glyph sheet geometry, in texels of the sheet.
 constexpr int sheetSize = 512;  // 16 cells of 32 texels
 constexpr int sheetCell = sheetSize / 16;
