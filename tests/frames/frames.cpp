@@ -32,23 +32,31 @@ bool SavePicture(const std::string& path, const Picture& picture) {
     return stbi_write_png(path.c_str(), picture.width, picture.height, 3, rgb.data(), picture.width * 3) != 0;
 }
 
-bool ScalePicture(const Picture& from, int width, int height, Picture& to) {
-    if (width <= 0 || height <= 0 || from.width % width || from.height % height) return false;
-    int fx = from.width / width, fy = from.height / height;
-    if (fx != fy) return false;
+// Any size down: each output pixel the rounded mean of the source pixels whose corners fall in it.
+static Picture BoxAverage(const Picture& from, int width, int height) {
+    Picture to;
     to.width = width;
     to.height = height;
     to.rgba.assign(static_cast<size_t>(width) * height * 4, 0);
-    int area = fx * fy;
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
+        for (int x = 0; x < width; ++x) {
+            int x0 = x * from.width / width, x1 = std::max(x0 + 1, (x + 1) * from.width / width);
+            int y0 = y * from.height / height, y1 = std::max(y0 + 1, (y + 1) * from.height / height);
+            int area = (x1 - x0) * (y1 - y0);
             for (int c = 0; c < 4; ++c) {
                 int sum = 0;
-                for (int v = 0; v < fy; ++v)
-                    for (int u = 0; u < fx; ++u)
-                        sum += from.rgba[(static_cast<size_t>(y * fy + v) * from.width + x * fx + u) * 4 + c];
+                for (int v = y0; v < y1; ++v)
+                    for (int u = x0; u < x1; ++u) sum += from.rgba[(static_cast<size_t>(v) * from.width + u) * 4 + c];
                 to.rgba[(static_cast<size_t>(y) * width + x) * 4 + c] = static_cast<uint8_t>((sum + area / 2) / area);
             }
+        }
+    return to;
+}
+
+bool ScalePicture(const Picture& from, int width, int height, Picture& to) {
+    if (width <= 0 || height <= 0 || from.width % width || from.height % height) return false;
+    if (from.width / width != from.height / height) return false;
+    to = BoxAverage(from, width, height);
     return true;
 }
 
@@ -179,27 +187,6 @@ const uint8_t kDigits[10][5] = {
     {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
 };
 
-// Any size down, each output pixel the mean of the source pixels whose corners fall in it.
-Picture Thumbnail(const Picture& from, int width, int height) {
-    Picture to;
-    to.width = width;
-    to.height = height;
-    to.rgba.assign(static_cast<size_t>(width) * height * 4, 255);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            int x0 = x * from.width / width, x1 = std::max(x0 + 1, (x + 1) * from.width / width);
-            int y0 = y * from.height / height, y1 = std::max(y0 + 1, (y + 1) * from.height / height);
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int v = y0; v < y1; ++v)
-                    for (int u = x0; u < x1; ++u) sum += from.rgba[(static_cast<size_t>(v) * from.width + u) * 4 + c];
-                to.rgba[(static_cast<size_t>(y) * width + x) * 4 + c] =
-                    static_cast<uint8_t>(sum / ((x1 - x0) * (y1 - y0)));
-            }
-        }
-    return to;
-}
-
 void DrawNumber(Picture& sheet, int x, int y, int64_t value) {
     std::string text = std::to_string(value);
     for (char ch : text) {
@@ -230,7 +217,7 @@ static bool WriteContactSheet(const std::string& referenceDir, const std::vector
     for (size_t i = 0; i < times.size(); ++i) {
         Picture reference;
         if (!LoadPicture(referenceDir + "/" + std::to_string(times[i].ms) + ".png", reference)) return false;
-        Picture thumb = Thumbnail(reference, kThumbWidth, kThumbHeight);
+        Picture thumb = BoxAverage(reference, kThumbWidth, kThumbHeight);
         int x0 = kGap + static_cast<int>(i % kColumns) * (kThumbWidth + kGap);
         int y0 = kGap + static_cast<int>(i / kColumns) * (kThumbHeight + kLabelHeight + kGap);
         for (int y = 0; y < kThumbHeight; ++y)
