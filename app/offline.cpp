@@ -5,6 +5,7 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -34,28 +35,60 @@ static void RenderOfflineFrame(double t, double previous) {
     glFlush();
 }
 
-void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
-    double previous = 0.0;
-    for (int64_t i = 0;; ++i) {
+// Wall time since a piece began, to end it after its budget.
+static double MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+OfflineRun StartOfflineRun(const FrameStep& step, double endMs) { return OfflineRun{step, endMs, 0, 0.0, false}; }
+
+bool OfflinePiece(OfflineRun& run, double budgetMs, bool (*onFrame)(int, double, void*), void* user) {
+    auto start = std::chrono::steady_clock::now();
+    while (!run.over) {
+        int64_t i = run.next++;
         // Times come from the frame index, not a running sum, so long runs do not drift.
-        double t = std::min(FrameTime(step, i), endMs);
+        double t = std::min(FrameTime(run.step, i), run.endMs);
         StartMusicWithTitle(t);  // a replay (below) leaves the music to the live loop
-        RenderOfflineFrame(t, previous);
-        previous = t;
-        if (!onFrame(static_cast<int>(i), t, user)) return;
-        HandleFrameKeys();
-        if (t >= endMs) return;
+        RenderOfflineFrame(t, run.previous);
+        run.previous = t;
+        if (!onFrame(static_cast<int>(i), t, user)) {
+            run.over = true;
+        } else {
+            HandleFrameKeys();
+            run.over = t >= run.endMs;
+        }
+        if (MsSince(start) >= budgetMs) break;
+    }
+    return run.over;
+}
+
+void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
+    OfflineRun run = StartOfflineRun(step, endMs);
+    OfflinePiece(run, HUGE_VAL, onFrame, user);
+}
+
+ReplayRun StartReplay(const FrameStep& step, double untilMs) { return ReplayRun{step, untilMs, 0, 0.0}; }
+
+bool ReplayPiece(ReplayRun& run, double budgetMs) {
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        double t = FrameTime(run.step, run.next);
+        if (t >= run.untilMs) return true;
+        RenderOfflineFrame(t, run.previous);
+        run.previous = t;
+        ++run.next;
+        if (MsSince(start) >= budgetMs) return false;
     }
 }
 
+double ReplayShare(const ReplayRun& run) {
+    return run.untilMs > 0.0 ? std::min(1.0, FrameTime(run.step, run.next) / run.untilMs) : 1.0;
+}
+
 double ReplayFrames(const FrameStep& step, double untilMs) {
-    double previous = 0.0;
-    for (int64_t i = 0;; ++i) {
-        double t = FrameTime(step, i);
-        if (t >= untilMs) return previous;
-        RenderOfflineFrame(t, previous);
-        previous = t;
-    }
+    ReplayRun run = StartReplay(step, untilMs);
+    ReplayPiece(run, HUGE_VAL);
+    return run.previous;
 }
 
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {

@@ -159,7 +159,7 @@ void DrawOverlay(double timeMs, double lastFrameMs) {
 }
 
 // ---- late start and loop ----
-void ReplayTo(double fromMs, const DemoOptions& options) {
+bool ReplayToPiece(ReplayRun& run, double budgetMs) {
     // One pixel of picture: the frames' carried state (particles, spins, re-seeds, fades) moves
     // exactly as in an offline run while hardly anything is drawn.
     GLint viewport[4] = {};
@@ -168,9 +168,15 @@ void ReplayTo(double fromMs, const DemoOptions& options) {
     glViewport(viewport[0], viewport[1], 1, 1);
     glScissor(viewport[0], viewport[1], 1, 1);
     glEnable(GL_SCISSOR_TEST);
-    double previous = ReplayFrames(OfflineStep(options), fromMs);
+    bool done = ReplayPiece(run, budgetMs);
     glPopAttrib();
-    frameMs = fromMs - previous;
+    if (done) frameMs = run.untilMs - run.previous;
+    return done;
+}
+
+void ReplayTo(double fromMs, const DemoOptions& options) {
+    ReplayRun run = StartReplay(OfflineStep(options), fromMs);
+    ReplayToPiece(run, HUGE_VAL);
 }
 
 int RunLive(const DemoOptions& options) {

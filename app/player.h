@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/offline.h"
 #include "app/options.h"
 
 // ---- state ----
@@ -35,6 +36,8 @@ void DrawOverlay(double timeMs, double lastFrameMs);
 // single pixel without presenting, with the music held; leaves the clock at fromMs and frameMs
 // as an offline run would have it for that frame.
 void ReplayTo(double fromMs, const DemoOptions& options);
+// The same in pieces of about budgetMs of wall time (a browser tab); true once it is done.
+bool ReplayToPiece(ReplayRun& run, double budgetMs);
 
 // Live play with the player's options (--from, --fps, --loop, --step). Returns the exit code.
 int RunLive(const DemoOptions& options);

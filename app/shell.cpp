@@ -38,8 +38,10 @@ float camRoll = 0.0f;                         // no key changes it
 float camYaw = 0.0f;                          // Left/Right
 float camPitch = 0.0f;                        // Page Up/Page Down
 
-static bool quitRequested = false;  // the loop's quit flag
-static bool reachedEnd = false;     // the loop was left because the show had ended
+static bool quitRequested = false;               // the loop's quit flag
+static bool reachedEnd = false;                  // the loop was left because the show had ended
+static bool loopWaiting = false;                 // the last iteration drew nothing: the show is held
+static double (*frameDurationSource)() = nullptr;  // a caller's frame durations (a browser's)
 bool windowCreationFailed = false;  // no window or GL context could be made
 
 // ---- window ----
@@ -160,17 +162,17 @@ void HandleFrameKeys() {
 }
 
 bool MainLoopIteration() {
+    loopWaiting = false;
     WindowMessage msg;
-    if (PlatformPeekMessage(msg)) {
+    while (PlatformPeekMessage(msg)) {
         if (msg.message == WM_QUIT) return false;
         WindowProc(msg.message, msg.wParam, msg.lParam);
-        return true;
     }
     if (!active || paused) {
-        // Minimised or paused: wait for the next message instead of spinning; the clock stands
-        // still. Escape still ends a paused show.
+        // Minimised or paused: nothing is drawn and the clock stands still. Escape still ends a
+        // paused show.
         if (active && keys[VK_ESCAPE]) return false;
-        PlatformWaitMessage();
+        loopWaiting = true;
         return true;
     }
     if (demoTimeMs > timelineBounds[kTimelineWindows - 1]) {
@@ -189,21 +191,36 @@ bool MainLoopIteration() {
         RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         if (overlayShown) DrawOverlay(demoTimeMs, frameMs);
         PlatformSwapBuffers();
-        if (livePlayer) PaceFrame();
-        uint32_t t1 = GetTickCount();
-        // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
-        frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
+        if (frameDurationSource) {
+            frameMs = frameDurationSource();  // the caller paces the frames and measures them
+        } else {
+            if (livePlayer) PaceFrame();
+            uint32_t t1 = GetTickCount();
+            // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
+            frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
+        }
         demoTimeMs += frameMs;
     }
     HandleFrameKeys();
     return !quitRequested;
 }
 
-bool RunMainLoop(double startMs) {
+bool LoopWaiting() { return loopWaiting; }
+
+bool LoopReachedEnd() { return reachedEnd; }
+
+void SetFrameDurationSource(double (*source)()) { frameDurationSource = source; }
+
+void BeginMainLoop(double startMs) {
     demoTimeMs = startMs;
     quitRequested = false;
     reachedEnd = false;
-    while (MainLoopIteration()) {}
+}
+
+bool RunMainLoop(double startMs) {
+    BeginMainLoop(startMs);
+    while (MainLoopIteration())
+        if (LoopWaiting()) PlatformWaitMessage();
     return reachedEnd;
 }
 

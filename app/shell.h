@@ -26,8 +26,19 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam);
 void ResizeViewport(int width, int height);
 
 // ---- loop ----
-// One iteration of the main loop; returns false once the loop is to be left.
+// One iteration of the main loop: every pending message, then one frame unless the show is held.
+// Never blocks; returns false once the loop is to be left.
 bool MainLoopIteration();
+// The last iteration drew nothing because the show is held (paused or minimised): a desktop
+// caller may wait for the next message.
+bool LoopWaiting();
+// The loop was left because the show had ended (not by Escape or a close).
+bool LoopReachedEnd();
+// Frame durations from the caller (a browser: the time between animation frames) instead of the
+// tick count around render and present; the caller then paces the frames. nullptr: the ticks.
+void SetFrameDurationSource(double (*source)());
+// Sets the clock to startMs and clears the quit flags; RunMainLoop starts with it.
+void BeginMainLoop(double startMs);
 // Runs the loop until it is left, the clock starting at startMs (0 for the whole show). True
 // when it was left because the show had ended, not by Escape or a close.
 bool RunMainLoop(double startMs = 0.0);

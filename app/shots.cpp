@@ -1,6 +1,7 @@
 // Many stills from one pass over the show: every requested time is written as it is passed, so
 // ninety pictures cost one run instead of ninety. The reference frames are made this way, by this
 // program on any platform, so that they can be compared with any build's.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@ struct ShotsRun {
     FrameStep step;
     size_t next;  // first requested time not yet written
     bool failed;
+    OfflineRun frames;
 };
 
 // The last frame of the grid at or before t: what the screen shows at time t.
@@ -41,24 +43,44 @@ static bool ShotsFrame(int index, double t, void* user) {
     return run->next < times.size();
 }
 
-int RunShots(const DemoOptions& options) {
+ShotsRun* StartShots(const DemoOptions& options, int* status) {
     if (options.shotsMs.empty()) {
         fprintf(stderr, "--shots: no times given\n");
-        return 2;
+        *status = 2;
+        return nullptr;
     }
     std::error_code error;
     std::filesystem::create_directories(options.shotsDir, error);
     if (!std::filesystem::is_directory(options.shotsDir)) {
         fprintf(stderr, "--shots: cannot make the folder %s\n", options.shotsDir.c_str());
-        return 1;
+        *status = 1;
+        return nullptr;
     }
-    ShotsRun run = {&options, OfflineStep(options), 0, false};
-    double endMs = FrameTime(run.step, FrameAtOrBefore(run.step, static_cast<double>(options.shotsMs.back())));
-    RunOfflineFrames(run.step, endMs, ShotsFrame, &run);
-    if (run.failed) return 1;
-    if (run.next < options.shotsMs.size()) {
-        fprintf(stderr, "--shots: %lld ms was not reached\n", static_cast<long long>(options.shotsMs[run.next]));
-        return 1;
+    FrameStep step = OfflineStep(options);
+    double endMs = FrameTime(step, FrameAtOrBefore(step, static_cast<double>(options.shotsMs.back())));
+    return new ShotsRun{&options, step, 0, false, StartOfflineRun(step, endMs)};
+}
+
+bool ShotsPiece(ShotsRun* run, double budgetMs, int* status) {
+    if (!OfflinePiece(run->frames, budgetMs, ShotsFrame, run)) return false;
+    *status = 0;
+    if (run->failed) {
+        *status = 1;
+    } else if (run->next < run->options->shotsMs.size()) {
+        fprintf(stderr, "--shots: %lld ms was not reached\n", static_cast<long long>(run->options->shotsMs[run->next]));
+        *status = 1;
     }
-    return 0;
+    delete run;
+    return true;
+}
+
+double ShotsShare(const ShotsRun* run) {
+    return static_cast<double>(run->next) / static_cast<double>(run->options->shotsMs.size());
+}
+
+int RunShots(const DemoOptions& options) {
+    int status = 0;
+    ShotsRun* run = StartShots(options, &status);
+    if (run) ShotsPiece(run, HUGE_VAL, &status);
+    return status;
 }

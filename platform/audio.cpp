@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/platform_shared.h"
 
 // ---- constants ----
 static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
@@ -70,19 +71,6 @@ bool BASS_Init(int /*device*/, uint32_t frequency, uint32_t /*flags*/, void* /*w
     Mix_SetPostMix(AfterMix, nullptr);
     deviceOpen = true;
     return true;
-}
-
-// Without an output device the file is still checked, so that a missing or broken soundtrack is
-// reported the same way with or without sound.
-static bool LooksLikeMp3(const char* path) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return false;
-    unsigned char head[4] = {0, 0, 0, 0};
-    size_t n = fread(head, 1, sizeof head, f);
-    fclose(f);
-    if (n < 3) return false;
-    if (memcmp(head, "ID3", 3) == 0) return true;
-    return n == 4 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
 }
 
 HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length, uint32_t /*flags*/) {

@@ -1,21 +1,19 @@
-// Platform layer over SDL2: window and GL context, presentation, window messages, message boxes,
-// the tick count and data-file lookup. The rest of the program sees only platform.h.
+// Platform layer over SDL2: window and GL context, presentation, window messages and message
+// boxes (the tick count, picture area and data lookup are in platform_shared.cpp). The rest of the
+// program sees only platform.h; platform_web.cpp is the same layer for a browser.
 #include "platform/platform.h"
+#include "platform/platform_shared.h"
 #include "platform/system.h"
 
 #include <SDL.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/gl.h"
 
@@ -23,22 +21,13 @@
 static const int kDepthBits = 16;
 
 // ---- globals ----
-bool platformHeadless = false;  // offscreen runs: boxes go to stderr, nothing waits on the user
-
-static uint32_t (*tickSource)() = nullptr;  // test override of the tick count
-static SDL_Window* window = nullptr;        // the one window
-static SDL_GLContext context = nullptr;     // its GL context
-static bool classRegistered = false;        // stands in for the window class
-static bool videoStarted = false;           // SDL video subsystem initialised by us
-static int pictureWidth = 0;                // picture aspect (0: the whole drawable)
-static int pictureHeight = 0;
-static bool cursorShown = true;  // wanted cursor state, applied once video runs
-static int pictureX = 0;         // picture origin inside the drawable
-static int pictureY = 0;
+static SDL_Window* window = nullptr;               // the one window
+static SDL_GLContext context = nullptr;            // its GL context
+static bool videoStarted = false;                  // SDL video subsystem initialised by us
+static bool cursorShown = true;                    // wanted cursor state, applied once video runs
 static std::deque<WindowMessage> pendingMessages;  // posted messages, handled before SDL events
 static std::mutex pendingLock;                     // messages may be posted from any thread
 static std::atomic<uint32_t> wakeEventType{0};     // SDL event that only wakes a waiting loop
-static std::string programDir;                     // folder of the executable, with trailing '/'
 
 // ---- key translation: SDL key codes to the virtual-key codes the program uses ----
 struct KeyMapping {
@@ -128,44 +117,7 @@ int PlatformMessageBox(const char* text, const char* caption, unsigned type) {
     return pressed;
 }
 
-// ---- time ----
-static uint32_t MonotonicTicks() {
-    timespec ts = {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(ms);  // wraps like the 32-bit count it stands for
-}
-
-uint32_t GetTickCount() { return tickSource ? tickSource() : MonotonicTicks(); }
-
-void SetTickSource(uint32_t (*source)()) { tickSource = source; }
-
 // ---- window and GL context ----
-bool PlatformRegisterClass(const char* className) {
-    if (!className || !*className || classRegistered) return false;
-    classRegistered = true;
-    return true;
-}
-
-bool PlatformUnregisterClass(const char* className) {
-    if (!className || !classRegistered) return false;
-    classRegistered = false;
-    return true;
-}
-
-void PlatformSetPictureAspect(int width, int height) {
-    pictureWidth = width;
-    pictureHeight = height;
-}
-
-void PlatformChangeDisplayMode(int width, int height, int /*bits*/) {
-    // No real mode switch: the full-screen window keeps the desktop mode and shows the picture
-    // in the centred area of this aspect, so nothing is left to restore after a crash.
-    PlatformSetPictureAspect(width, height);
-}
-
-void PlatformRestoreDisplayMode() {}
-
 void PlatformShowCursor(bool show) {
     // Asked before the video subsystem runs (full screen hides it before the window exists),
     // the wish is kept and applied when the window is made.
@@ -213,28 +165,8 @@ int PlatformRefreshRate() {
     return mode.refresh_rate;
 }
 
-// Largest centred area of the requested aspect inside the drawable; the whole drawable otherwise.
-static void UpdatePictureArea(int drawableW, int drawableH, int* areaW, int* areaH) {
-    if (pictureWidth <= 0 || pictureHeight <= 0 || drawableW <= 0 || drawableH <= 0) {
-        pictureX = pictureY = 0;
-        *areaW = drawableW;
-        *areaH = drawableH;
-        return;
-    }
-    long long w = drawableW;
-    long long h = drawableW * static_cast<long long>(pictureHeight) / pictureWidth;
-    if (h > drawableH) {
-        h = drawableH;
-        w = drawableH * static_cast<long long>(pictureWidth) / pictureHeight;
-    }
-    pictureX = static_cast<int>((drawableW - w) / 2);
-    pictureY = static_cast<int>((drawableH - h) / 2);
-    *areaW = static_cast<int>(w);
-    *areaH = static_cast<int>(h);
-}
-
 static void ClearBars() {
-    if (pictureX == 0 && pictureY == 0) return;
+    if (!PictureHasBars()) return;
     GLfloat saved[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
     glDisable(GL_SCISSOR_TEST);
@@ -325,17 +257,6 @@ void PlatformSwapBuffers() {
     if (!window) return;
     SDL_GL_SwapWindow(window);
     ClearBars();
-}
-
-void PlatformPictureOrigin(int* x, int* y) {
-    *x = pictureX;
-    *y = pictureY;
-}
-
-void PlatformPictureSize(int* width, int* height) {
-    int dw = 0, dh = 0;
-    PlatformDrawableSize(&dw, &dh);
-    UpdatePictureArea(dw, dh, width, height);
 }
 
 void PlatformDrawableSize(int* width, int* height) {
@@ -513,49 +434,11 @@ void PlatformSetProgramPath(const char* argv0) {
     // The executable's own folder, wherever it was started from (a launcher, another folder).
     char* base = SDL_GetBasePath();
     if (base) {
-        programDir = base;
+        SetProgramDir(base);
         SDL_free(base);
         return;
     }
     std::string path = argv0 ? argv0 : "";
     size_t slash = path.find_last_of('/');
-    programDir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Where a data path is looked for, in order: under the current directory (the program's own
-// habit), beside the executable (the build tree), and the installed share folder next to it.
-static std::vector<std::string> DataCandidates(const std::string& local) {
-    std::vector<std::string> places = {local};
-    if (!programDir.empty() && !local.empty() && local[0] != '/') {
-        places.push_back(programDir + local);
-        places.push_back(programDir + "../share/brimvale/" + local);
-    }
-    return places;
-}
-
-const char* ResolveDataPath(const char* path) {
-    static std::string resolved;
-    resolved.clear();
-    if (!path) return "";
-    std::string local(path);
-    for (char& c : local)
-        if (c == '\\') c = '/';
-    std::vector<std::string> places = DataCandidates(local);
-    for (const std::string& place : places) {
-        if (access(place.c_str(), F_OK) == 0) {
-            resolved = place;
-            return resolved.c_str();
-        }
-    }
-    std::string list;
-    for (const std::string& place : places)
-        list += (list.empty() ? "" : ", ") + std::filesystem::path(place).lexically_normal().string();
-    fprintf(stderr, "data: %s not found (looked in %s)\n", local.c_str(), list.c_str());
-    return resolved.c_str();
-}
-
-FILE* OpenDataFile(const char* path, const char* mode) {
-    const char* resolved = ResolveDataPath(path);
-    if (!*resolved) return nullptr;
-    return fopen(resolved, mode);
+    SetProgramDir(slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
 }

@@ -1,0 +1,138 @@
+// The program in a web browser: the page (web/page.js) turns its URL parameters and the viewer's
+// answer to the opening question into the desktop's options, then the page's animation frames
+// drive everything. Nothing here blocks: a late start and a run of stills replay in pieces, one
+// piece per animation frame, with a progress line, and live play is one loop iteration a frame.
+#include <cstdio>
+
+#include "app/messages.h"
+#include "app/offline.h"
+#include "app/options.h"
+#include "app/player.h"
+#include "app/shell.h"
+#include "platform/audio.h"
+#include "platform/page.h"
+#include "platform/random.h"
+
+// ---- constants ----
+static const char* const kTitle = "Brimvale by Quilon::VOK";
+static const int kWidth = 1024;
+static const int kHeight = 768;
+static const int kColourBits = 32;
+static const double kPieceMs = 25.0;  // wall time a replay piece may take: the tab keeps answering
+
+// ---- globals ----
+enum class Phase { Replay, Shots, Live, Over };
+static DemoOptions options;           // from the page
+static Phase phase = Phase::Over;     // what the animation frames do now
+static ReplayRun replay;              // a late start's replay, piece by piece
+static ShotsRun* shots = nullptr;     // a run of stills, piece by piece
+static double webFrameMs = 0.0;       // time between the last two animation frames
+
+// The loop's frame duration in a page: the time between animation frames, not the time spent
+// inside one, so the show keeps real time.
+static double AnimationFrameMs() { return webFrameMs; }
+
+static void StartLive(double fromMs) {
+    phase = Phase::Live;
+    BeginMainLoop(fromMs);
+}
+
+static bool EndShow() {
+    MusicStop();
+    PagePublish(demoTimeMs, true);
+    PageShowEnd();
+    phase = Phase::Over;
+    return false;
+}
+
+static bool Frame(double sinceMs) {
+    webFrameMs = sinceMs;
+    switch (phase) {
+    case Phase::Replay: {
+        bool done = ReplayToPiece(replay, kPieceMs);
+        char line[96];
+        snprintf(line, sizeof line, "Starting at %.1f s", replay.untilMs / 1000.0);
+        PageProgress(done ? "" : line, ReplayShare(replay));
+        if (done) StartLive(replay.untilMs);
+        return true;
+    }
+    case Phase::Shots: {
+        int status = 0;
+        if (!ShotsPiece(shots, kPieceMs, &status)) {
+            char line[96];
+            snprintf(line, sizeof line, "Rendering %zu stills", options.shotsMs.size());
+            PageProgress(line, ShotsShare(shots));
+            return true;
+        }
+        shots = nullptr;  // the finished run is gone
+        PageProgress("", 1.0);
+        PageShotsDone(status);
+        phase = Phase::Over;
+        return false;
+    }
+    case Phase::Live:
+        if (!MainLoopIteration()) {
+            if (LoopReachedEnd() && options.loop) {
+                ResetDemoState();
+                StartLive(0.0);
+                return true;
+            }
+            return EndShow();
+        }
+        PagePublish(demoTimeMs, LoopWaiting());
+        return true;
+    case Phase::Over:
+        break;
+    }
+    return false;
+}
+
+// The page's "Play again": a fresh show from its start, as a second run of the program would be.
+extern "C" void WebPlayAgain() {
+    if (phase != Phase::Over || options.shots) return;
+    ResetDemoState();
+    paused = false;
+    StartLive(0.0);
+    PlatformRunFrames(Frame);
+}
+
+int main(int argc, char** argv) {
+    PlatformSetProgramPath(argc > 0 ? argv[0] : nullptr);
+    int early = ParseOptions(argc, argv, options);
+    if (early >= 0) {
+        PageFault("The page's parameters were refused (see the console).");
+        return early;
+    }
+    if (options.seedGiven) FixRandomSeed(options.seed);
+    PlatformSetPictureAspect(kWidth, kHeight);
+    if (options.shots) PlatformUseHeadlessDrivers();
+    // The page asked the question with its own buttons (and went full screen itself).
+    fullscreen = options.forceFullscreen;
+    if (!CreateDemoWindow(kTitle, options.width, options.height, kColourBits, fullscreen)) {
+        PageFault(
+            "This browser gives the page no WebGL, which the show draws with. Turn on hardware acceleration "
+            "(or WebGL) in the browser's settings, or try another browser.");
+        return 1;
+    }
+    SetFrameDurationSource(AnimationFrameMs);
+    if (options.shots) {
+        int status = 0;
+        shots = StartShots(options, &status);
+        if (!shots) {
+            PageShotsDone(status);
+            return status;
+        }
+        phase = Phase::Shots;
+    } else {
+        livePlayer = true;
+        paceFpsCap = options.fpsGiven ? options.fps : 0.0;
+        if (options.fromMs > 0.0) {
+            replay = StartReplay(OfflineStep(options), options.fromMs);
+            phase = Phase::Replay;
+        } else {
+            StartLive(0.0);
+        }
+    }
+    PlatformRunFrames(Frame);
+    return 0;
+}

@@ -1,0 +1,19 @@
+// Browser only: the page around the show. The page's own script (web/page.js) asks the opening
+// question, shows loading progress, faults and the end card; the program reaches it through
+// these calls, and the page reaches the program through the functions it exports.
+#pragma once
+
+// Calls frame(sinceLastMs) once per animation frame, sinceLastMs being the time between this
+// frame's timestamp and the last one's (0 for the first): the show keeps real time however long
+// it spends inside the call. Returning false ends the frames; a later call starts them again.
+void PlatformRunFrames(bool (*frame)(double sinceLastMs));
+// A line of progress over the picture while a late start or a run of stills replays ("" hides it).
+void PageProgress(const char* text, double share);
+// What the show stands at after each frame, for the page (and the browser check) to read.
+void PagePublish(double demoMs, bool held);
+// The show has ended: the card that offers to play again.
+void PageShowEnd();
+// A run of stills is done; status as the desktop program's exit status.
+void PageShotsDone(int status);
+// A fault the page must show in place of the picture ("no WebGL", "the WebGL context was lost").
+void PageFault(const char* text);
