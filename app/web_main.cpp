@@ -2,7 +2,9 @@
 // answer to the opening question into the desktop's options, then the page's animation frames
 // drive everything. Nothing here blocks: a late start and a run of stills replay in pieces, one
 // piece per animation frame, with a progress line, and live play is one loop iteration a frame.
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/offline.h"
@@ -27,6 +29,7 @@ static Phase phase = Phase::Over;     // what the animation frames do now
 static ReplayRun replay;              // a late start's replay, piece by piece
 static ShotsRun* shots = nullptr;     // a run of stills, piece by piece
 static double webFrameMs = 0.0;       // time between the last two animation frames
+static bool holdNextFrame = false;    // the page asked for the next frame as a still
 
 // The loop's frame duration in a page: the time between animation frames, not the time spent
 // inside one, so the show keeps real time.
@@ -36,6 +39,20 @@ static void StartLive(double fromMs) {
     phase = Phase::Live;
     BeginMainLoop(fromMs);
 }
+
+// The frame just drawn, written as /held.png by the program's own writer, then the show paused
+// on it as Space pauses it: the browser check compares it with what the page shows.
+static void HoldFrame() {
+    holdNextFrame = false;
+    int w = 0, h = 0;
+    PlatformDrawableSize(&w, &h);
+    std::vector<uint8_t> rgba;
+    ReadPicture(rgba, w, h);
+    if (!WritePng("/held.png", rgba, w, h)) PageFault("The held frame could not be written.");
+    PlayerKey(VK_SPACE);
+}
+
+extern "C" void WebHoldNextFrame() { holdNextFrame = true; }
 
 static bool EndShow() {
     MusicStop();
@@ -70,7 +87,8 @@ static bool Frame(double sinceMs) {
         phase = Phase::Over;
         return false;
     }
-    case Phase::Live:
+    case Phase::Live: {
+        double drawnAt = demoTimeMs;
         if (!MainLoopIteration()) {
             if (LoopReachedEnd() && options.loop) {
                 ResetDemoState();
@@ -79,8 +97,11 @@ static bool Frame(double sinceMs) {
             }
             return EndShow();
         }
-        PagePublish(demoTimeMs, LoopWaiting());
+        bool held = LoopWaiting();
+        PagePublish(held ? demoTimeMs : drawnAt, held);
+        if (!held && holdNextFrame) HoldFrame();
         return true;
+    }
     case Phase::Over:
         break;
     }
@@ -110,8 +131,8 @@ int main(int argc, char** argv) {
     fullscreen = options.forceFullscreen;
     if (!CreateDemoWindow(kTitle, options.width, options.height, kColourBits, fullscreen)) {
         PageFault(
-            "This browser gives the page no WebGL, which the show draws with. Turn on hardware acceleration "
-            "(or WebGL) in the browser's settings, or try another browser.");
+            "The WebGL context could not be made. Turn on hardware acceleration (or WebGL) in the browser's "
+            "settings, or try another browser.");
         return 1;
     }
     SetFrameDurationSource(AnimationFrameMs);

@@ -9,7 +9,8 @@
 void PlatformRunFrames(bool (*frame)(double sinceLastMs));
 // A line of progress over the picture while a late start or a run of stills replays ("" hides it).
 void PageProgress(const char* text, double share);
-// What the show stands at after each frame, for the page (and the browser check) to read.
+// The demo time of the frame just drawn, with its animation frame's timestamp, for the page (and
+// the browser check) to read; held while nothing is drawn.
 void PagePublish(double demoMs, bool held);
 // The show has ended: the card that offers to play again.
 void PageShowEnd();

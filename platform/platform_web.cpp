@@ -307,10 +307,10 @@ void PlatformRunFrames(bool (*frame)(double sinceLastMs)) {
 
 void PageProgress(const char* text, double share) { JsPageCall("progress", text ? text : "", share); }
 
-EM_JS(void, JsPublish, (double demoMs, int held), {
-    Module.show = {demoMs : demoMs, held : !!held, stamp : performance.now()};
+EM_JS(void, JsPublish, (double demoMs, int held, double stamp), {
+    Module.show = {demoMs : demoMs, held : !!held, stamp : stamp};
 });
-void PagePublish(double demoMs, bool held) { JsPublish(demoMs, held ? 1 : 0); }
+void PagePublish(double demoMs, bool held) { JsPublish(demoMs, held ? 1 : 0, lastFrameStamp); }
 
 void PageShowEnd() { JsPageCall("end", "", 0.0); }
 

@@ -59,12 +59,14 @@
     ended: false,
     fault: "",
     shotsStatus: null,
-    shot(name) {
-      const bytes = Module.FS.readFile("/shots/" + name);
+    // "/shots/T.png", or "/held.png" after hold(): the frame the page shows now.
+    file(name) {
+      const bytes = Module.FS.readFile(name);
       let text = "";
       for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
       return btoa(text);
     },
+    hold() { Module._WebHoldNextFrame(); },
   };
 
   function start(full) {

@@ -1,0 +1,286 @@
+// The show in a real browser, driven over WebDriver (chromedriver's HTTP protocol, Node's own
+// fetch; no package). Called by scripts/web-check, which builds, serves and judges the stills.
+//   node browser_check.mjs DRIVER_URL PAGE_URL BARE_PAGE_URL TIMES FRAMES_DIR OUT_DIR
+// PAGE_URL serves the build, BARE_PAGE_URL the same without its data file. Prints one PASS or
+// FAIL line per check; the exit status is the number of failures (capped).
+import fs from "node:fs";
+import path from "node:path";
+import zlib from "node:zlib";
+
+const [driver, pageUrl, barePageUrl, times, framesDir, outDir] = process.argv.slice(2);
+let failures = 0;
+const pass = (text) => console.log(`PASS ${text}`);
+const fail = (text) => { failures++; console.log(`FAIL ${text}`); };
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// ---- WebDriver ----
+async function wd(method, route, body) {
+  const res = await fetch(driver + route, {
+    method,
+    headers: { "content-type": "application/json" },
+    body: body === undefined ? undefined : JSON.stringify(body),
+    signal: AbortSignal.timeout(120000),
+  });
+  const json = await res.json();
+  if (!res.ok) throw new Error(`${method} ${route}: ${json.value && json.value.message}`);
+  return json.value;
+}
+
+async function openBrowser(extraArgs = []) {
+  const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
+  const session = await wd("POST", "/session", {
+    capabilities: {
+      alwaysMatch: {
+        browserName: "chrome",
+        "goog:loggingPrefs": { browser: "ALL" },
+        "goog:chromeOptions": {
+          binary: "/usr/bin/chromium",
+          args: [
+            "--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
+            // Nothing but the page: this machine reaches no network.
+            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+            "--no-first-run", "--disable-quic", "--disable-features=MediaRouter,OptimizationHints",
+            "--window-size=1280,1024", "--force-device-scale-factor=1", `--user-data-dir=${profile}`,
+            ...extraArgs,
+          ],
+        },
+      },
+    },
+  });
+  const id = session.sessionId;
+  await wd("POST", `/session/${id}/timeouts`, { pageLoad: 60000, script: 60000 });
+  const b = {
+    id,
+    go: (url) => wd("POST", `/session/${id}/url`, { url }),
+    run: (script, ...args) => wd("POST", `/session/${id}/execute/sync`, { script, args }),
+    async click(css) {
+      const el = await wd("POST", `/session/${id}/element`, { using: "css selector", value: css });
+      await wd("POST", `/session/${id}/element/${Object.values(el)[0]}/click`, {});
+    },
+    // Held for a while, as a person holds a key: a release queued before the next frame would
+    // hide the press from the show.
+    key: (value, holdMs = 150) =>
+      wd("POST", `/session/${id}/actions`, {
+        actions: [{ type: "key", id: "keyboard", actions: [
+          { type: "keyDown", value }, { type: "pause", duration: holdMs }, { type: "keyUp", value }] }],
+      }),
+    screenshot: async () => Buffer.from(await wd("GET", `/session/${id}/screenshot`), "base64"),
+    log: () => wd("POST", `/session/${id}/se/log`, { type: "browser" }),
+    close: () => wd("DELETE", `/session/${id}`).catch(() => {}),
+    async waitFor(script, limitMs, what) {
+      const until = Date.now() + limitMs;
+      for (;;) {
+        const v = await b.run(script);
+        if (v) return v;
+        if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
+        await sleep(250);
+      }
+    },
+  };
+  return b;
+}
+
+// ---- PNG (8-bit RGB or RGBA, as Chromium and the program write them) ----
+function decodePng(buf) {
+  let at = 8, w = 0, h = 0, channels = 0;
+  const idat = [];
+  while (at < buf.length) {
+    const len = buf.readUInt32BE(at), type = buf.toString("ascii", at + 4, at + 8);
+    const data = buf.subarray(at + 8, at + 8 + len);
+    if (type === "IHDR") {
+      w = data.readUInt32BE(0);
+      h = data.readUInt32BE(4);
+      if (data[8] !== 8 || (data[9] !== 2 && data[9] !== 6) || data[12] !== 0) throw new Error("unexpected PNG format");
+      channels = data[9] === 6 ? 4 : 3;
+    } else if (type === "IDAT") idat.push(data);
+    at += 12 + len;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = w * channels, px = Buffer.alloc(w * h * 4, 255);
+  let prev = Buffer.alloc(stride), row = Buffer.alloc(stride);
+  for (let y = 0; y < h; y++) {
+    const f = raw[y * (stride + 1)], src = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let i = 0; i < stride; i++) {
+      const a = i >= channels ? row[i - channels] : 0, b = prev[i], c = i >= channels ? prev[i - channels] : 0;
+      let p = src[i];
+      if (f === 1) p += a;
+      else if (f === 2) p += b;
+      else if (f === 3) p += (a + b) >> 1;
+      else if (f === 4) { const q = a + b - c, pa = Math.abs(q - a), pb = Math.abs(q - b), pc = Math.abs(q - c); p += pa <= pb && pa <= pc ? a : pb <= pc ? b : c; }
+      row[i] = p & 255;
+    }
+    for (let x = 0; x < w; x++) for (let k = 0; k < 3; k++) px[(y * w + x) * 4 + k] = row[x * channels + k];
+    [prev, row] = [row, prev];
+  }
+  return { w, h, px };
+}
+
+async function severeLogs(b) {
+  return (await b.log()).filter((e) => e.level === "SEVERE").map((e) => e.message);
+}
+
+// ---- the stills: the reference times at exactly 1024 x 768 ----
+async function stills() {
+  const b = await openBrowser();
+  try {
+    const t0 = Date.now();
+    await b.go(`${pageUrl}?seed=1&shots=${times}`);
+    const status = await b.waitFor("return window.brimvale && window.brimvale.shotsStatus !== null && " +
+      "(window.brimvale.shotsStatus + 1) || window.brimvale.fault && -1", 900000, "the stills");
+    const took = (Date.now() - t0) / 1000;
+    if (status !== 1) {
+      fail(`stills: the page ended the run with status ${status - 1} (${await b.run("return window.brimvale.fault")})`);
+      return;
+    }
+    const size = await b.run("return [Module.canvas.width, Module.canvas.height]");
+    fs.mkdirSync(framesDir, { recursive: true });
+    const list = times.split(",");
+    for (const t of list)
+      fs.writeFileSync(path.join(framesDir, `${t}.png`), Buffer.from(await b.run(`return brimvale.file("/shots/${t}.png")`), "base64"));
+    const errors = await severeLogs(b);
+    if (size[0] === 1024 && size[1] === 768 && errors.length === 0)
+      pass(`stills: ${list.length} frames rendered in the page at 1024 x 768 in ${took.toFixed(0)} s, written by the program's own PNG writer`);
+    else fail(`stills: canvas ${size.join(" x ")}, console errors: ${errors.join(" | ")}`);
+  } finally {
+    await b.close();
+  }
+}
+
+// ---- live play ----
+// Demo time now, from the last drawn frame's demo time and its animation frame's timestamp.
+const kSample = `const s = Module.show, a = Module.music && Module.music.el;
+  return s && { demo: s.held ? s.demoMs : s.demoMs + performance.now() - s.stamp, held: s.held,
+    audio: a ? a.currentTime * 1000 : -1, audioPaused: a ? a.paused : true, ended: brimvale.ended };`;
+const kMusicStartMs = 2000;  // the title window, where the soundtrack starts
+
+function median(v) {
+  const s = [...v].sort((a, b) => a - b);
+  return s.length ? s[s.length >> 1] : NaN;
+}
+
+async function live() {
+  const b = await openBrowser();
+  try {
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    const t0 = Date.now();
+    await b.click("#no");
+    const first = await b.waitFor("return window.Module.show", 30000, "the first frame");
+    const firstFrameMs = Date.now() - t0;
+
+    // The clock follows the page's frames in real time.
+    const a = await b.run(kSample), wa = Date.now();
+    await sleep(2000);
+    const z = await b.run(kSample), wz = Date.now();
+    const rate = (z.demo - a.demo) / (wz - wa);
+    if (rate > 0.9 && rate < 1.1) pass(`live: demo time advances with the page's frames (${rate.toFixed(3)} ms a ms; first frame ${firstFrameMs} ms after the click)`);
+    else fail(`live: demo time moved ${(z.demo - a.demo).toFixed(0)} ms in ${wz - wa} ms of page time`);
+
+    // Twenty seconds of the music against the demo clock.
+    await b.waitFor(`const s = Module.show; return s && s.demoMs > ${kMusicStartMs + 500}`, 30000, "the music's start");
+    const gaps = [];
+    const until = Date.now() + 20000;
+    while (Date.now() < until) {
+      const s = await b.run(kSample);
+      if (s.audio >= 0 && !s.audioPaused) gaps.push(Math.abs(s.audio - (s.demo - kMusicStartMs)));
+      await sleep(100);
+    }
+    const worst = Math.max(...gaps), mid = median(gaps);
+    const repositions = await b.run("return Module.music ? Module.music.el.played.length : 0");
+    if (gaps.length > 100 && mid < 50 && worst <= 150)
+      pass(`live: over 20 s the music follows the demo clock: ${gaps.length} samples, median gap ${mid.toFixed(1)} ms, largest ${worst.toFixed(1)} ms (${repositions} played ranges)`);
+    else fail(`live: the music strays from the demo clock: ${gaps.length} samples, median ${mid.toFixed(1)} ms, largest ${worst.toFixed(1)} ms`);
+
+    // Space holds picture, clock and music; Space again lets them go.
+    await b.key("\uE00D");
+    await b.waitFor("return Module.show.held", 5000, "the pause");
+    const h1 = await b.run(kSample);
+    await sleep(1000);
+    const h2 = await b.run(kSample);
+    await b.key("\uE00D");
+    await b.waitFor("return !Module.show.held", 5000, "the resume");
+    await sleep(1000);
+    const h3 = await b.run(kSample);
+    if (h1.audioPaused && h2.audioPaused && h1.demo === h2.demo && Math.abs(h2.audio - h1.audio) < 1 &&
+        h3.demo > h2.demo + 500 && !h3.audioPaused)
+      pass(`live: Space holds the clock (${h1.demo.toFixed(0)} ms) and the music (${h1.audio.toFixed(0)} ms) for a second; Space again plays both on`);
+    else fail(`live: Space: held ${JSON.stringify(h1)} then ${JSON.stringify(h2)}, resumed ${JSON.stringify(h3)}`);
+
+    // The page shows what the program drew: an opaque canvas, nothing of the page through it.
+    await b.run("brimvale.hold()");
+    await b.waitFor("return Module.show.held", 5000, "the held frame");
+    await sleep(300);
+    const shot = decodePng(await b.screenshot());
+    const held = decodePng(Buffer.from(await b.run('return brimvale.file("/held.png")'), "base64"));
+    fs.writeFileSync(path.join(outDir, "screenshot.png"), await b.screenshot());
+    let differing = 0, largest = 0;
+    for (let y = 0; y < held.h; y++)
+      for (let x = 0; x < held.w; x++)
+        for (let k = 0; k < 3; k++) {
+          const d = Math.abs(shot.px[(y * shot.w + x) * 4 + k] - held.px[(y * held.w + x) * 4 + k]);
+          if (d > largest) largest = d;
+          if (d > 16) { differing++; break; }
+        }
+    const share = differing / (held.w * held.h);
+    if (shot.w >= held.w && shot.h >= held.h && share <= 0.001)
+      pass(`screenshot: the page shows the ${held.w} x ${held.h} frame the program drew (largest channel difference ${largest})`);
+    else fail(`screenshot: ${(share * 100).toFixed(2)} % of the picture differs from the drawn frame (largest ${largest}; screenshot ${shot.w} x ${shot.h}, frame ${held.w} x ${held.h})`);
+    await b.key("\uE00D");
+
+    // Escape ends on the end card; Play again starts the show afresh.
+    await b.key("\uE00C", 300);
+    await b.waitFor("return brimvale.ended", 5000, "the end card");
+    const e1 = await b.run(kSample);
+    const cardShown = await b.run("return !document.getElementById('end').hidden");
+    await b.click("#again");
+    await sleep(1500);
+    const e2 = await b.run(kSample);
+    if (cardShown && e1.audioPaused && e2.demo < 3000 && e2.demo > 500 && !e2.ended)
+      pass(`live: Escape ends on the end card with the music stopped; Play again starts from the beginning (${e2.demo.toFixed(0)} ms after 1.5 s)`);
+    else fail(`live: Escape and Play again: card ${cardShown}, at the end ${JSON.stringify(e1)}, after ${JSON.stringify(e2)}`);
+
+    // A lost context says so in the page.
+    await b.run("document.getElementById('canvas').getContext('webgl').getExtension('WEBGL_lose_context').loseContext()");
+    const lost = await b.waitFor("return brimvale.fault", 5000, "the lost context's fault").catch(() => "");
+    const errors = (await severeLogs(b)).filter((m) => !/context lost/i.test(m));
+    if (/context was lost/.test(lost)) pass("faults: a lost WebGL context is shown in the page");
+    else fail(`faults: a lost WebGL context: the page says "${lost}"`);
+    if (errors.length === 0) pass("console: no errors in a whole live session");
+    else fail(`console: ${errors.join(" | ")}`);
+  } finally {
+    await b.close();
+  }
+}
+
+// ---- faults the viewer must be told of ----
+async function faults() {
+  let b = await openBrowser();
+  try {
+    await b.go(barePageUrl);
+    const text = await b.waitFor("return window.brimvale && brimvale.fault", 30000, "the data fault").catch((e) => e.message);
+    if (/failed to download/.test(text)) pass(`faults: a data file that does not arrive is shown in the page ("${text}")`);
+    else fail(`faults: a missing data file: ${text}`);
+  } finally {
+    await b.close();
+  }
+  b = await openBrowser(["--disable-webgl", "--disable-3d-apis"]);
+  try {
+    await b.go(pageUrl);
+    const text = await b.waitFor("return window.brimvale && brimvale.fault", 30000, "the WebGL fault").catch((e) => e.message);
+    if (/no WebGL/.test(text)) pass("faults: a browser without WebGL is told so in the page");
+    else fail(`faults: without WebGL: ${text}`);
+  } finally {
+    await b.close();
+  }
+}
+
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,faults";
+for (const [name, fn] of [["stills", stills], ["live", live], ["faults", faults]]) {
+  if (!which.split(",").includes(name)) continue;
+  try {
+    await fn();
+  } catch (e) {
+    fail(`${name}: ${e.message}`);
+  }
+}
+process.exit(Math.min(failures, 100));
