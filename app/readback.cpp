@@ -8,11 +8,18 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/glext.h"
 
 // ---- constants ----
 static const int kFrameBuffers = 3;  // frames in flight between renderer and writer
+#if defined(BRIMVALE_GLES2)
+// ES reads RGBA only: the writer thread swaps red and blue before the sink sees the frame.
+static const GLenum kReadFormat = GL_RGBA;
+#else
+static const GLenum kReadFormat = GL_BGRA;
+#endif
 
 // ---- types ----
 struct WriterJob {
@@ -51,7 +58,10 @@ static void WriterLoop() {
             job = pendingJobs.front();
             pendingJobs.pop_front();
         }
-        bool ok = writerSink(writerBuffers[job.buffer], job.frame);
+        std::vector<uint8_t>& pixels = writerBuffers[job.buffer];
+        if (kReadFormat == GL_RGBA)
+            for (size_t i = 0; i + 3 < pixels.size(); i += 4) std::swap(pixels[i], pixels[i + 2]);
+        bool ok = writerSink(pixels, job.frame);
         {
             std::lock_guard<std::mutex> lock(writerMutex);
             if (!ok) writerFailed = true;
@@ -82,7 +92,7 @@ static void DrainPixelBuffer() {
     if (pendingReadFrame < 0) return;
     int buffer = TakeFreeBuffer();
     glBindBufferPtr(GL_PIXEL_PACK_BUFFER, pixelBuffers[pendingReadFrame % 2]);
-    const void* mapped = glMapBufferPtr(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+    const void* mapped = MapPixelBuffer(static_cast<GLsizeiptr>(writerBuffers[buffer].size()));
     bool copied = mapped != nullptr;
     if (copied) {
         memcpy(writerBuffers[buffer].data(), mapped, writerBuffers[buffer].size());
@@ -131,13 +141,13 @@ void ReadFrame(int64_t frame) {
     glReadBuffer(GL_BACK);
     if (!usePixelBuffers) {
         int buffer = TakeFreeBuffer();
-        glReadPixels(0, 0, readWidth, readHeight, GL_BGRA, GL_UNSIGNED_BYTE, writerBuffers[buffer].data());
+        glReadPixels(0, 0, readWidth, readHeight, kReadFormat, GL_UNSIGNED_BYTE, writerBuffers[buffer].data());
         QueueFrame(buffer, frame);
         return;
     }
     // Start this frame's read, then drain the previous one while the read runs.
     glBindBufferPtr(GL_PIXEL_PACK_BUFFER, pixelBuffers[frame % 2]);
-    glReadPixels(0, 0, readWidth, readHeight, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glReadPixels(0, 0, readWidth, readHeight, kReadFormat, GL_UNSIGNED_BYTE, nullptr);
     glBindBufferPtr(GL_PIXEL_PACK_BUFFER, 0);
     DrainPixelBuffer();
     pendingReadFrame = frame;
