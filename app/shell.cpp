@@ -183,6 +183,12 @@ bool MainLoopIteration() {
         quitRequested = true;
         reachedEnd = false;
     } else {
+        if (frameDurationSource) {
+            // The time since the last animation frame is the last frame's whole duration, known
+            // as this one begins: the picture shows the moment it is presented.
+            frameMs = frameDurationSource();
+            demoTimeMs += frameMs;
+        }
         uint32_t t0 = GetTickCount();
         if (livePlayer)
             FollowMusic(demoTimeMs);
@@ -191,15 +197,13 @@ bool MainLoopIteration() {
         RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         if (overlayShown) DrawOverlay(demoTimeMs, frameMs);
         PlatformSwapBuffers();
-        if (frameDurationSource) {
-            frameMs = frameDurationSource();  // the caller paces the frames and measures them
-        } else {
+        if (!frameDurationSource) {
             if (livePlayer) PaceFrame();
             uint32_t t1 = GetTickCount();
             // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
             frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
+            demoTimeMs += frameMs;
         }
-        demoTimeMs += frameMs;
     }
     HandleFrameKeys();
     return !quitRequested;

@@ -34,8 +34,9 @@ bool MainLoopIteration();
 bool LoopWaiting();
 // The loop was left because the show had ended (not by Escape or a close).
 bool LoopReachedEnd();
-// Frame durations from the caller (a browser: the time between animation frames) instead of the
-// tick count around render and present; the caller then paces the frames. nullptr: the ticks.
+// Frame durations from the caller (a browser: the time since the last animation frame, added as
+// the next frame begins) instead of the tick count around render and present; the caller then
+// paces the frames. nullptr: the ticks.
 void SetFrameDurationSource(double (*source)());
 // Sets the clock to startMs and clears the quit flags; RunMainLoop starts with it.
 void BeginMainLoop(double startMs);

@@ -88,7 +88,6 @@ static bool Frame(double sinceMs) {
         return false;
     }
     case Phase::Live: {
-        double drawnAt = demoTimeMs;
         if (!MainLoopIteration()) {
             if (LoopReachedEnd() && options.loop) {
                 ResetDemoState();
@@ -98,7 +97,7 @@ static bool Frame(double sinceMs) {
             return EndShow();
         }
         bool held = LoopWaiting();
-        PagePublish(held ? demoTimeMs : drawnAt, held);
+        PagePublish(demoTimeMs, held);
         if (!held && holdNextFrame) HoldFrame();
         return true;
     }

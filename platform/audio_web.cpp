@@ -1,8 +1,7 @@
 // Audio in a web browser: the same calls as audio.cpp, over one <audio> element that plays the
-// preloaded MP3. The element's currentTime is the heard position; after a start, seek or resume
-// it is not trusted until the element says it plays (or has sought) again, as the desktop side
-// waits for the next mixed buffer. The player (app/player.cpp) keeps it on the demo clock with
-// the desktop's rules.
+// preloaded MP3. The element's currentTime is the heard position (the browser carries it on
+// between audio buffers). The player (app/player.cpp) keeps it on the demo clock with the
+// desktop's rules.
 #include "platform/audio.h"
 
 #include <emscripten.h>
@@ -29,14 +28,13 @@ static bool silentStream = false;  // offscreen: accepted, plays nothing
 static bool musicMuted = false;    // M key
 
 // ---- the element (Module.music) ----
+// After a start, seek or resume the element's position stands still until playback really goes
+// on: it is not reported until it moves (the desktop side waits for the next mixed buffer the
+// same way). A seek lands late by the time the element takes to go on playing; that time is
+// measured at each seek and the next seek aims ahead by it, as the desktop aims a buffer ahead.
 EM_JS(void, JsAudioInit, (), {
-    var a = new Audio();
-    a.preload = "auto";
-    Module.music = {el : a, known : false, started : false};
-    var m = Module.music;
-    a.addEventListener("playing", function() { m.known = !a.seeking; });
-    a.addEventListener("seeked", function() { m.known = true; });
-    a.addEventListener("ended", function() { m.known = false; });
+    Module.music = {el : new Audio(), started : false, settle : null, leadMs : 0};
+    Module.music.el.preload = "auto";
 });
 // The file is read from the preloaded data into a blob the element can play.
 EM_JS(int, JsAudioLoad, (const char* path), {
@@ -48,44 +46,51 @@ EM_JS(int, JsAudioLoad, (const char* path), {
         return 0;
     }
 });
-EM_JS(void, JsAudioPlay, (int fromStart), {
+EM_JS(void, JsAudioGo, (), {
     var m = Module.music;
-    m.known = false;
-    m.started = true;
-    if (fromStart) m.el.currentTime = 0;
+    m.settle = {from : m.el.currentTime * 1000};
     var p = m.el.play();
     // Refused before the page's click: the show goes on silent, as without an output device.
     if (p) p.catch(function(e) { console.warn("music: " + e.message); });
+});
+EM_JS(void, JsAudioPlay, (int fromStart), {
+    var m = Module.music;
+    m.started = true;
+    if (fromStart) m.el.currentTime = 0;
 });
 EM_JS(void, JsAudioStop, (), {
     var m = Module.music;
     m.el.pause();
     m.el.currentTime = 0;
-    m.known = false;
     m.started = false;
+    m.settle = null;
 });
 EM_JS(int, JsAudioPaused, (), { return Module.music.el.paused ? 1 : 0; });
-EM_JS(void, JsAudioPause, (int paused), {
-    var m = Module.music;
-    if (!m.started || m.el.ended) return;  // nothing plays: nothing to hold or resume
-    if (paused) {
-        m.el.pause();
-    } else {
-        m.known = false;
-        var p = m.el.play();
-        if (p) p.catch(function(e) { console.warn("music: " + e.message); });
-    }
-});
+// Nothing to hold or resume before the start or after the end.
+EM_JS(int, JsAudioPlaying, (), { return Module.music.started && !Module.music.el.ended ? 1 : 0; });
 EM_JS(double, JsAudioPosition, (), {
-    var m = Module.music;
-    if (!m.started || !m.known || m.el.ended || m.el.seeking) return -1;
-    return m.el.currentTime * 1000;
+    var m = Module.music, a = m.el;
+    if (!m.started || a.ended || a.seeking) return -1;
+    var now = a.currentTime * 1000;
+    if (a.paused) return now;  // where the track stands
+    var s = m.settle;
+    if (s) {
+        if (now == s.from) return -1;  // not playing yet
+        if (s.seekAt !== undefined) {
+            // Where it would be had it gone on at once, less where it is: the seek's delay.
+            var late = s.from + (performance.now() - s.seekAt) - now;
+            m.leadMs = Math.min(Math.max(late, 0), 250);
+        }
+        m.settle = null;
+    }
+    return now;
 });
 EM_JS(void, JsAudioSeek, (double ms), {
-    var m = Module.music;
-    m.known = false;
-    m.el.currentTime = ms / 1000;
+    var m = Module.music, target = ms + m.leadMs;
+    m.el.currentTime = target / 1000;
+    m.settle = {from : target, seekAt : performance.now()};
 });
+EM_JS(void, JsAudioHold, (), { Module.music.el.pause(); });
 EM_JS(void, JsAudioMute, (int muted), { Module.music.el.muted = !!muted; });
 
 // ---- the four calls ----
@@ -118,6 +123,7 @@ bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
     ++audioPlayRequests;
     if (!streamMade) return silentStream;
     JsAudioPlay(restart ? 1 : 0);
+    JsAudioGo();
     return true;
 }
 
@@ -127,8 +133,11 @@ void MusicStop() {
 }
 
 void MusicPause(bool paused) {
-    if (!streamMade || paused == (JsAudioPaused() != 0)) return;
-    JsAudioPause(paused ? 1 : 0);
+    if (!streamMade || !JsAudioPlaying() || paused == (JsAudioPaused() != 0)) return;
+    if (paused)
+        JsAudioHold();
+    else
+        JsAudioGo();
 }
 
 double MusicPositionMs() { return streamMade ? JsAudioPosition() : -1.0; }

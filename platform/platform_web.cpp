@@ -160,6 +160,7 @@ static EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void*) {
 
 static EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
     Queue(WM_ACTIVATE, e->hidden ? 1u << 16 : 0u, 0);  // hidden as minimised
+    lastFrameStamp = -1.0;  // a hidden tab gets no frames: the gap is no frame's duration
     return EM_FALSE;
 }
 
