@@ -67,10 +67,13 @@ async function openBrowser(extraArgs = []) {
     screenshot: async () => Buffer.from(await wd("GET", `/session/${id}/screenshot`), "base64"),
     log: () => wd("POST", `/session/${id}/se/log`, { type: "browser" }),
     close: () => wd("DELETE", `/session/${id}`).catch(() => {}),
+    slowestAnswerMs: 0,  // the longest the page took to answer a poll: a frozen tab shows here
     async waitFor(script, limitMs, what) {
       const until = Date.now() + limitMs;
       for (;;) {
+        const asked = Date.now();
         const v = await b.run(script);
+        b.slowestAnswerMs = Math.max(b.slowestAnswerMs, Date.now() - asked);
         if (v) return v;
         if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
         await sleep(250);
@@ -141,6 +144,29 @@ async function stills() {
     if (size[0] === 1024 && size[1] === 768 && errors.length === 0)
       pass(`stills: ${list.length} frames rendered in the page at 1024 x 768 in ${took.toFixed(0)} s, written by the program's own PNG writer`);
     else fail(`stills: canvas ${size.join(" x ")}, console errors: ${errors.join(" | ")}`);
+    if (b.slowestAnswerMs < kFrozenMs) pass(`stills: the tab kept answering while it rendered (slowest answer ${b.slowestAnswerMs} ms)`);
+    else fail(`stills: the tab froze for ${b.slowestAnswerMs} ms while it rendered`);
+  } finally {
+    await b.close();
+  }
+}
+
+// ---- a late start: replayed in pieces, with a progress line ----
+async function lateStart() {
+  const b = await openBrowser();
+  try {
+    await b.go(`${pageUrl}?seed=1&from=100000`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    await b.click("#no");
+    const progress = await b.waitFor("return !document.getElementById('progress').hidden && " +
+      "document.getElementById('progresstext').textContent", 30000, "the progress line").catch(() => "");
+    const first = await b.waitFor("return window.Module.show", 120000, "the first live frame");
+    await sleep(1000);
+    const later = await b.run(kSample);
+    if (/Starting at 100/.test(progress) && first.demoMs >= 100000 && first.demoMs < 100500 && later.demo > first.demoMs + 500 &&
+        b.slowestAnswerMs < kFrozenMs && Math.abs(later.audio - (later.demo - kMusicStartMs)) < 150)
+      pass(`late start: "${progress}" while it replays (slowest answer ${b.slowestAnswerMs} ms), then live from ${first.demoMs.toFixed(0)} ms with the music at the demo time`);
+    else fail(`late start: progress "${progress}", first frame ${JSON.stringify(first)}, a second later ${JSON.stringify(later)}, slowest answer ${b.slowestAnswerMs} ms`);
   } finally {
     await b.close();
   }
@@ -152,6 +178,7 @@ const kSample = `const s = Module.show, a = Module.music && Module.music.el;
   return s && { demo: s.held ? s.demoMs : s.demoMs + performance.now() - s.stamp, held: s.held,
     audio: a ? a.currentTime * 1000 : -1, audioPaused: a ? a.paused : true, ended: brimvale.ended };`;
 const kMusicStartMs = 2000;  // the title window, where the soundtrack starts
+const kFrozenMs = 2000;      // a page that takes longer to answer has frozen
 
 function median(v) {
   const s = [...v].sort((a, b) => a - b);
@@ -274,8 +301,42 @@ async function faults() {
   }
 }
 
-const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,faults";
-for (const [name, fn] of [["stills", stills], ["live", live], ["faults", faults]]) {
+// ---- per-window frame times of the whole show, live (not a check: BENCHMARKS.md) ----
+async function bench() {
+  const source = fs.readFileSync(new URL("../../scenes/timeline.cpp", import.meta.url), "utf8");
+  const bounds = source.match(/timelineBounds\[kTimelineWindows\] = \{([^}]*)\}/)[1].split(",").map(Number).filter((n) => n > 0);
+  const b = await openBrowser();
+  try {
+    const t0 = Date.now();
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    const loadMs = Date.now() - t0;
+    const clicked = Date.now();
+    await b.click("#no");
+    await b.run(`window.benchFrames = []; let last = -1;
+      const f = (t) => { const s = Module.show; if (s && !s.held && last >= 0) benchFrames.push([s.demoMs, t - last]);
+        last = t; if (!brimvale.ended) requestAnimationFrame(f); };
+      requestAnimationFrame(f);`);
+    await b.waitFor("return window.Module.show", 30000, "the first frame");
+    const firstMs = Date.now() - clicked;
+    await b.waitFor("return brimvale.ended", 200000, "the end of the show");
+    const frames = await b.run("return benchFrames");
+    console.log(`bench: page ready (question shown) ${loadMs} ms after navigation; first frame ${firstMs} ms after the click; ${frames.length} frames`);
+    console.log("bench: window  frames  median_ms  p95_ms  max_ms   (time between animation frames)");
+    for (let w = 0; w < bounds.length; w++) {
+      const lo = w ? bounds[w - 1] : 0;
+      const v = frames.filter(([t]) => t >= lo && t < bounds[w]).map(([, d]) => d).sort((a, c) => a - c);
+      if (!v.length) continue;
+      const q = (p) => v[Math.min(v.length - 1, Math.floor(p * v.length))];
+      console.log(`bench: ${String(w + 1).padStart(6)}  ${String(v.length).padStart(6)}  ${q(0.5).toFixed(1).padStart(9)}  ${q(0.95).toFixed(1).padStart(6)}  ${v[v.length - 1].toFixed(1).padStart(6)}`);
+    }
+  } finally {
+    await b.close();
+  }
+}
+
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,faults";
+for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["faults", faults], ["bench", bench]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();
