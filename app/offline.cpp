@@ -25,6 +25,11 @@ int64_t FirstFrameAtOrAfter(const FrameStep& step, double t) {
     return i;
 }
 
+int64_t FrameAtOrBefore(const FrameStep& step, double t) {
+    int64_t i = FirstFrameAtOrAfter(step, t);
+    return FrameTime(step, i) > t ? i - 1 : i;
+}
+
 // One offline frame at time t; previous is the time of the frame before it.
 static void RenderOfflineFrame(double t, double previous) {
     frameMs = t - previous;
@@ -35,60 +40,89 @@ static void RenderOfflineFrame(double t, double previous) {
     glFlush();
 }
 
-// Wall time since a piece began, to end it after its budget.
+// Unseen frames draw into one pixel of the picture; viewport and scissor wait on the attribute
+// stack meanwhile.
+static void BeginUnseen() {
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT);
+    glViewport(viewport[0], viewport[1], 1, 1);
+    glScissor(viewport[0], viewport[1], 1, 1);
+    glEnable(GL_SCISSOR_TEST);
+}
+
 static double MsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-OfflineRun StartOfflineRun(const FrameStep& step, double endMs) { return OfflineRun{step, endMs, 0, 0.0, false}; }
-
-bool OfflinePiece(OfflineRun& run, double budgetMs, bool (*onFrame)(int, double, void*), void* user) {
+// The one frame driver of every offline mode and of the live late start, in pieces of about
+// budgetMs of wall time (HUGE_VAL: the whole run). Between pieces the GL state is as the run
+// found it. True once the run is over.
+bool OfflinePiece(OfflineRun& d, double budgetMs) {
+    static const FramePlan kNothingShown;
+    const FramePlan& plan = d.plan ? *d.plan : kNothingShown;
     auto start = std::chrono::steady_clock::now();
-    while (!run.over) {
-        int64_t i = run.next++;
+    bool unseen = false;
+    while (!d.over && d.next <= d.lastIndex) {
+        int64_t i = d.next++;
         // Times come from the frame index, not a running sum, so long runs do not drift.
-        double t = std::min(FrameTime(run.step, i), run.endMs);
-        StartMusicWithTitle(t);  // a replay (below) leaves the music to the live loop
-        RenderOfflineFrame(t, run.previous);
-        run.previous = t;
-        if (!onFrame(static_cast<int>(i), t, user)) {
-            run.over = true;
-        } else {
-            HandleFrameKeys();
-            run.over = t >= run.endMs;
+        double t = std::min(FrameTime(d.step, i), d.endMs);
+        while (d.range < plan.size() && plan[d.range].last < i) ++d.range;
+        bool shown = d.range < plan.size() && plan[d.range].first <= i;
+        if (!shown) {
+            // The next frame shown is white past the show's end: nothing carried reaches it.
+            double next = d.range < plan.size() ? std::min(FrameTime(d.step, plan[d.range].first), d.endMs) : t;
+            if (next > kDemoEndMs) {
+                d.previous = t;
+                continue;
+            }
         }
+        if (!shown && !unseen) BeginUnseen();
+        if (shown && unseen) glPopAttrib();
+        unseen = !shown;
+        if (d.startsMusic) StartMusicWithTitle(t);
+        RenderOfflineFrame(t, d.previous);
+        d.previous = t;
+        if (shown && !d.onFrame(static_cast<int>(i), t, d.user)) d.over = true;
+        if (d.over) break;
+        HandleFrameKeys();
+        if (d.progress) d.progress(t, d.user);
         if (MsSince(start) >= budgetMs) break;
     }
-    return run.over;
+    if (unseen) glPopAttrib();
+    if (d.next > d.lastIndex) d.over = true;
+    return d.over;
 }
 
-void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
-    OfflineRun run = StartOfflineRun(step, endMs);
-    OfflinePiece(run, HUGE_VAL, onFrame, user);
+OfflineRun StartOfflineRun(const FrameStep& step, double endMs, const FramePlan& plan,
+                           bool (*onFrame)(int, double, void*), void* user) {
+    int64_t last = plan.empty() ? -1 : std::min(plan.back().last, FirstFrameAtOrAfter(step, endMs));
+    return OfflineRun{step, last, endMs, &plan, true, onFrame, nullptr, user};
 }
 
-ReplayRun StartReplay(const FrameStep& step, double untilMs) { return ReplayRun{step, untilMs, 0, 0.0}; }
-
-bool ReplayPiece(ReplayRun& run, double budgetMs) {
-    auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        double t = FrameTime(run.step, run.next);
-        if (t >= run.untilMs) return true;
-        RenderOfflineFrame(t, run.previous);
-        run.previous = t;
-        ++run.next;
-        if (MsSince(start) >= budgetMs) return false;
-    }
+void RunOfflineFrames(const FrameStep& step, double endMs, const FramePlan& plan, bool (*onFrame)(int, double, void*),
+                      void* user) {
+    OfflineRun run = StartOfflineRun(step, endMs, plan, onFrame, user);
+    OfflinePiece(run, HUGE_VAL);
 }
 
-double ReplayShare(const ReplayRun& run) {
-    return run.untilMs > 0.0 ? std::min(1.0, FrameTime(run.step, run.next) / run.untilMs) : 1.0;
+void RunAllOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
+    RunOfflineFrames(step, endMs, FramePlan{{0, FirstFrameAtOrAfter(step, endMs)}}, onFrame, user);
 }
 
-double ReplayFrames(const FrameStep& step, double untilMs) {
-    ReplayRun run = StartReplay(step, untilMs);
-    ReplayPiece(run, HUGE_VAL);
+OfflineRun StartReplay(const FrameStep& step, double untilMs, void (*progress)(double, void*), void* user) {
+    return OfflineRun{step, FirstFrameAtOrAfter(step, untilMs) - 1, untilMs, nullptr, false, nullptr, progress, user};
+}
+
+double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(double, void*), void* user) {
+    OfflineRun run = StartReplay(step, untilMs, progress, user);
+    OfflinePiece(run, HUGE_VAL);
     return run.previous;
+}
+
+double OfflineShare(const OfflineRun& run) {
+    return run.lastIndex >= 0 ? std::min(1.0, static_cast<double>(run.next) / static_cast<double>(run.lastIndex + 1))
+                              : 1.0;
 }
 
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {
@@ -112,9 +146,8 @@ struct ShotState {
     bool written;
 };
 
-static bool ShotFrame(int, double t, void* user) {
+static bool ShotFrame(int, double, void* user) {
     ShotState* s = static_cast<ShotState*>(user);
-    if (t < s->options->shotMs) return true;
     std::vector<uint8_t> rgba;
     ReadPicture(rgba, s->options->width, s->options->height);
     s->written = WritePng(s->options->shotFile.c_str(), rgba, s->options->width, s->options->height);
@@ -126,7 +159,10 @@ int RunShot(const DemoOptions& options) {
         fprintf(stderr, "--shot: %.0f ms is past the end of the show (%.0f ms); the frame is white\n", options.shotMs,
                 kDemoEndMs);
     ShotState state = {&options, false};
-    RunOfflineFrames(OfflineStep(options), options.shotMs, ShotFrame, &state);
+    FrameStep step = OfflineStep(options);
+    // The frame that reaches the shot's time, which lands exactly on it.
+    int64_t frame = FirstFrameAtOrAfter(step, options.shotMs);
+    RunOfflineFrames(step, options.shotMs, FramePlan{{frame, frame}}, ShotFrame, &state);
     if (!state.written) {
         fprintf(stderr, "could not write %s\n", options.shotFile.c_str());
         return 1;

@@ -5,10 +5,6 @@
 
 #include "app/options.h"
 
-// Renders frames at demo times 0, step, 2 step, ... and lastly exactly at endMs, with frameMs
-// set to the previous frame's duration, so that all carried state evolves as in a live run.
-// After each frame onFrame(index, time, user) is called with the frame still in the back
-// buffer; returning false stops the run.
 // A frame duration as a ratio, so that frame i lands exactly on i * ms / frames (1000 ms over
 // 60 frames has no exact double; i * 1000 / 60 is exact wherever the true time is a whole ms).
 struct FrameStep {
@@ -20,38 +16,62 @@ inline double FrameTime(const FrameStep& step, int64_t i) { return static_cast<d
 FrameStep OfflineStep(const DemoOptions& options);
 // The first frame whose time reaches t (0 for t at or below 0), in the frame times' own arithmetic.
 int64_t FirstFrameAtOrAfter(const FrameStep& step, double t);
+// The last frame at or before t: what the screen shows at time t.
+int64_t FrameAtOrBefore(const FrameStep& step, double t);
 
-void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
-                      void* user);
+// The frames an offline run draws at full size and hands to its callback: ascending, disjoint
+// index ranges [first, last]. Every other frame is replayed into a single pixel with the same
+// GL calls, so the state the show carries from frame to frame (particles, spins, re-seeds,
+// fades) moves exactly while hardly anything is drawn. Nothing else is shared between runs, so
+// pieces of one long render can run as separate processes.
+struct FrameRange {
+    int64_t first;
+    int64_t last;
+};
+typedef std::vector<FrameRange> FramePlan;
 
-// The same run cut into pieces, for a caller that must not hold its thread for the whole run (a
-// browser tab): each piece renders frames until about budgetMs of wall time has gone.
+// Renders the frames at demo times 0, step, 2 step, ... up to the plan's last frame, which
+// lands exactly on endMs when the grid passes it, with frameMs set to the previous frame's
+// duration, as in a live run. Planned frames are drawn at full size and onFrame(index, time,
+// user) is called with each still in the back buffer; returning false stops the run. Unplanned
+// frames past the show's end are skipped: the show is plain white there and carries nothing on.
+void RunOfflineFrames(const FrameStep& step, double endMs, const FramePlan& plan,
+                      bool (*onFrame)(int index, double timeMs, void* user), void* user);
+// Every frame up to endMs at full size (the benchmark measures them all).
+void RunAllOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
+                         void* user);
+
+// Replays, unseen, the frames of an offline run that come before untilMs (not the one at
+// untilMs) and returns the time of the last one (0 when none was). The music is left alone: a
+// live start enters it at the demo time. progress(doneMs, user), when given, is called now and
+// then on the way.
+double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(double doneMs, void* user) = nullptr,
+                    void* user = nullptr);
+
+// The same runs in pieces, for a caller that must not hold its thread for a whole run (a browser
+// tab): each OfflinePiece renders frames for about budgetMs of wall time and is true once the run
+// is over. The run refers to its plan, which the caller keeps alive.
 struct OfflineRun {
     FrameStep step;
-    double endMs;
-    int64_t next;     // index of the next frame
-    double previous;  // time of the last frame rendered
-    bool over;
+    int64_t lastIndex;  // the run's last frame
+    double endMs;       // no frame time lies past it
+    const FramePlan* plan;
+    bool startsMusic;  // offline runs start it with the title; a live replay leaves it to the loop
+    bool (*onFrame)(int, double, void*);
+    void (*progress)(double, void*);
+    void* user;
+    int64_t next = 0;       // the next frame's index
+    double previous = 0.0;  // the time of the last frame rendered
+    size_t range = 0;       // the plan's range the next frame is looked for from
+    bool over = false;
 };
-OfflineRun StartOfflineRun(const FrameStep& step, double endMs);
-// True once the run is over (the end reached, or onFrame said stop).
-bool OfflinePiece(OfflineRun& run, double budgetMs, bool (*onFrame)(int index, double timeMs, void* user),
-                  void* user);
-
-// Renders the frames of an offline run that come before untilMs (not the one at untilMs) and
-// returns the time of the last one rendered (0 when none was).
-double ReplayFrames(const FrameStep& step, double untilMs);
-// The same in pieces of about budgetMs of wall time; ReplayPiece is true once every frame is done.
-struct ReplayRun {
-    FrameStep step;
-    double untilMs;
-    int64_t next;
-    double previous;
-};
-ReplayRun StartReplay(const FrameStep& step, double untilMs);
-bool ReplayPiece(ReplayRun& run, double budgetMs);
+OfflineRun StartOfflineRun(const FrameStep& step, double endMs, const FramePlan& plan,
+                           bool (*onFrame)(int index, double timeMs, void* user), void* user);
+OfflineRun StartReplay(const FrameStep& step, double untilMs, void (*progress)(double doneMs, void* user) = nullptr,
+                       void* user = nullptr);
+bool OfflinePiece(OfflineRun& run, double budgetMs);
 // How far a run has come, 0 to 1.
-double ReplayShare(const ReplayRun& run);
+double OfflineShare(const OfflineRun& run);
 
 // Reads the picture area of the back buffer as RGBA rows, top row first.
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height);
@@ -63,7 +83,7 @@ int RunShot(const DemoOptions& options);
 int RunShots(const DemoOptions& options);
 // --shots in pieces (a browser tab): StartShots checks the request and makes the folder (null,
 // with the exit status in *status, when it cannot go on); ShotsPiece renders for about budgetMs
-// and is true once the run is over, with the exit status in *status.
+// and is true once the run is over, the run freed and the exit status in *status.
 struct ShotsRun;
 ShotsRun* StartShots(const DemoOptions& options, int* status);
 bool ShotsPiece(ShotsRun* run, double budgetMs, int* status);

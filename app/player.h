@@ -8,13 +8,19 @@
 #include "app/options.h"
 
 // ---- state ----
-extern bool livePlayer;       // set for live play: the music and pacing follow the loop
+extern bool livePlayer;       // the live player's steps are the loop's (UseLivePlayer)
 extern bool paused;           // Space: no frame is rendered, the clock and music stand still
 extern bool overlayShown;     // F1
 extern double paceFpsCap;     // --fps in live play, 0 for none
 extern bool pacingActive;     // the loop waits itself: presentation was found unpaced
 extern int musicRepositions;  // times the track was moved to the demo time (start excluded)
 extern double musicDriftMs;   // track position less demo time at the last frame, before any move
+
+// Hands the loop the player's steps (music, overlay, pacing, keys, pause), or takes them back.
+void UseLivePlayer(bool on);
+// The same steps in a browser: no pacing (the animation frames pace the show), and the clock
+// moved by sinceLastFrame() as each frame begins.
+void UseBrowserPlayer(double (*sinceLastFrame)());
 
 // A player key went down (first press only, not its repeats).
 void PlayerKey(unsigned vk);
@@ -33,11 +39,12 @@ void PaceFrame();
 void DrawOverlay(double timeMs, double lastFrameMs);
 
 // Replays the show's carried state from 0 up to fromMs at the offline step, drawing into a
-// single pixel without presenting, with the music held; leaves the clock at fromMs and frameMs
-// as an offline run would have it for that frame.
+// single pixel, with the music held; leaves the clock at fromMs and frameMs as an offline run
+// would have it for that frame. Meanwhile the window shows a line saying how far it has got.
 void ReplayTo(double fromMs, const DemoOptions& options);
-// The same in pieces of about budgetMs of wall time (a browser tab); true once it is done.
-bool ReplayToPiece(ReplayRun& run, double budgetMs);
+// The replay in pieces of about budgetMs of wall time (a browser tab, run from StartReplay);
+// true once it is done, with frameMs set as ReplayTo sets it.
+bool ReplayToPiece(OfflineRun& run, double budgetMs);
 
 // Live play with the player's options (--from, --fps, --loop, --step). Returns the exit code.
 int RunLive(const DemoOptions& options);

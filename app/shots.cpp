@@ -1,5 +1,5 @@
 // Many stills from one pass over the show: every requested time is written as it is passed, so
-// ninety pictures cost one run instead of ninety. The reference frames are made this way, by this
+// ninety pictures cost one run instead of ninety, and only their frames are drawn in full. The reference frames are made this way, by this
 // program on any platform, so that they can be compared with any build's.
 #include <cmath>
 #include <cstdio>
@@ -14,14 +14,9 @@ struct ShotsRun {
     FrameStep step;
     size_t next;  // first requested time not yet written
     bool failed;
+    FramePlan plan;  // the frames drawn in full
     OfflineRun frames;
 };
-
-// The last frame of the grid at or before t: what the screen shows at time t.
-static int64_t FrameAtOrBefore(const FrameStep& step, double t) {
-    int64_t i = FirstFrameAtOrAfter(step, t);
-    return FrameTime(step, i) > t ? i - 1 : i;
-}
 
 static bool ShotsFrame(int index, double t, void* user) {
     ShotsRun* run = static_cast<ShotsRun*>(user);
@@ -56,13 +51,18 @@ ShotsRun* StartShots(const DemoOptions& options, int* status) {
         *status = 1;
         return nullptr;
     }
-    FrameStep step = OfflineStep(options);
-    double endMs = FrameTime(step, FrameAtOrBefore(step, static_cast<double>(options.shotsMs.back())));
-    return new ShotsRun{&options, step, 0, false, StartOfflineRun(step, endMs)};
+    ShotsRun* run = new ShotsRun{&options, OfflineStep(options), 0, false, {}, {}};
+    // Only the frames that stand for a requested time are drawn in full; the rest are replayed.
+    for (int64_t ms : options.shotsMs) {
+        int64_t frame = FrameAtOrBefore(run->step, static_cast<double>(ms));
+        if (run->plan.empty() || run->plan.back().last < frame) run->plan.push_back(FrameRange{frame, frame});
+    }
+    run->frames = StartOfflineRun(run->step, FrameTime(run->step, run->plan.back().last), run->plan, ShotsFrame, run);
+    return run;
 }
 
 bool ShotsPiece(ShotsRun* run, double budgetMs, int* status) {
-    if (!OfflinePiece(run->frames, budgetMs, ShotsFrame, run)) return false;
+    if (!OfflinePiece(run->frames, budgetMs)) return false;
     *status = 0;
     if (run->failed) {
         *status = 1;
@@ -74,9 +74,7 @@ bool ShotsPiece(ShotsRun* run, double budgetMs, int* status) {
     return true;
 }
 
-double ShotsShare(const ShotsRun* run) {
-    return static_cast<double>(run->next) / static_cast<double>(run->options->shotsMs.size());
-}
+double ShotsShare(const ShotsRun* run) { return OfflineShare(run->frames); }
 
 int RunShots(const DemoOptions& options) {
     int status = 0;

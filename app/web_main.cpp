@@ -26,18 +26,34 @@ static const double kPieceMs = 25.0;  // wall time a replay piece may take: the 
 enum class Phase { Replay, Shots, Live, Over };
 static DemoOptions options;           // from the page
 static Phase phase = Phase::Over;     // what the animation frames do now
-static ReplayRun replay;              // a late start's replay, piece by piece
+static OfflineRun replay;             // a late start's replay, piece by piece
 static ShotsRun* shots = nullptr;     // a run of stills, piece by piece
 static double webFrameMs = 0.0;       // time between the last two animation frames
+static bool frameDrawn = false;       // this animation frame's loop iterations drew the show
+static const int kMaxIterations = 1000;  // messages handled in one animation frame, at most
 static bool holdNextFrame = false;    // the page asked for the next frame as a still
 
 // The loop's frame duration in a page: the time between animation frames, not the time spent
-// inside one, so the show keeps real time.
-static double AnimationFrameMs() { return webFrameMs; }
+// inside one, so the show keeps real time. Asked once for each frame the loop draws.
+static double AnimationFrameMs() {
+    frameDrawn = true;
+    return webFrameMs;
+}
 
 static void StartLive(double fromMs) {
     phase = Phase::Live;
-    BeginMainLoop(fromMs);
+    BeginLoop(fromMs);
+}
+
+// Loop iterations until one draws the show (each handles one message or draws one frame), or
+// the show is held. False once the loop is left.
+static bool LiveFrame() {
+    frameDrawn = false;
+    for (int n = 0; n < kMaxIterations; ++n) {
+        if (!MainLoopIteration()) return false;
+        if (frameDrawn || LoopWaiting()) break;
+    }
+    return true;
 }
 
 // The frame just drawn, written as /held.png by the program's own writer, then the show paused
@@ -68,9 +84,9 @@ static bool Frame(double sinceMs) {
     case Phase::Replay: {
         bool done = ReplayToPiece(replay, kPieceMs);
         char line[96];
-        snprintf(line, sizeof line, "Starting at %.1f s", replay.untilMs / 1000.0);
-        PageProgress(done ? "" : line, ReplayShare(replay));
-        if (done) StartLive(replay.untilMs);
+        snprintf(line, sizeof line, "Starting at %.1f s", replay.endMs / 1000.0);
+        PageProgress(done ? "" : line, OfflineShare(replay));
+        if (done) StartLive(replay.endMs);
         return true;
     }
     case Phase::Shots: {
@@ -88,7 +104,7 @@ static bool Frame(double sinceMs) {
         return false;
     }
     case Phase::Live: {
-        if (!MainLoopIteration()) {
+        if (!LiveFrame()) {
             if (LoopReachedEnd() && options.loop) {
                 ResetDemoState();
                 StartLive(0.0);
@@ -134,7 +150,6 @@ int main(int argc, char** argv) {
             "settings, or try another browser.");
         return 1;
     }
-    SetFrameDurationSource(AnimationFrameMs);
     if (options.shots) {
         int status = 0;
         shots = StartShots(options, &status);
@@ -144,8 +159,7 @@ int main(int argc, char** argv) {
         }
         phase = Phase::Shots;
     } else {
-        livePlayer = true;
-        paceFpsCap = options.fpsGiven ? options.fps : 0.0;
+        UseBrowserPlayer(AnimationFrameMs);
         if (options.fromMs > 0.0) {
             replay = StartReplay(OfflineStep(options), options.fromMs);
             phase = Phase::Replay;

@@ -8,6 +8,13 @@ import path from "node:path";
 import zlib from "node:zlib";
 
 const [driver, pageUrl, barePageUrl, times, framesDir, outDir] = process.argv.slice(2);
+// Software WebGL either way: Mesa's llvmpipe under Chromium's ANGLE (the rasteriser the reference
+// frames were made with) or Chromium's own SwiftShader.
+const kRenderers = {
+  llvmpipe: ["--use-angle=gl-egl", "--ignore-gpu-blocklist"],
+  swiftshader: ["--use-angle=swiftshader", "--enable-unsafe-swiftshader"],
+};
+const renderer = process.env.BRIMVALE_WEB_RENDERER || "llvmpipe";
 let failures = 0;
 const pass = (text) => console.log(`PASS ${text}`);
 const fail = (text) => { failures++; console.log(`FAIL ${text}`); };
@@ -36,7 +43,7 @@ async function openBrowser(extraArgs = []) {
         "goog:chromeOptions": {
           binary: "/usr/bin/chromium",
           args: [
-            "--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
+            "--headless=new", "--no-sandbox", ...kRenderers[renderer],
             // Nothing but the page: this machine reaches no network.
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--no-first-run", "--disable-quic", "--disable-features=MediaRouter,OptimizationHints",
@@ -136,13 +143,15 @@ async function stills() {
       return;
     }
     const size = await b.run("return [Module.canvas.width, Module.canvas.height]");
+    const gpu = await b.run(`const gl = document.createElement("canvas").getContext("webgl"),
+      e = gl && gl.getExtension("WEBGL_debug_renderer_info"); return e ? gl.getParameter(e.UNMASKED_RENDERER_WEBGL) : "?";`);
     fs.mkdirSync(framesDir, { recursive: true });
     const list = times.split(",");
     for (const t of list)
       fs.writeFileSync(path.join(framesDir, `${t}.png`), Buffer.from(await b.run(`return brimvale.file("/shots/${t}.png")`), "base64"));
     const errors = await severeLogs(b);
     if (size[0] === 1024 && size[1] === 768 && errors.length === 0)
-      pass(`stills: ${list.length} frames rendered in the page at 1024 x 768 in ${took.toFixed(0)} s, written by the program's own PNG writer`);
+      pass(`stills: ${list.length} frames rendered in the page at 1024 x 768 in ${took.toFixed(0)} s on ${gpu}, written by the program's own PNG writer`);
     else fail(`stills: canvas ${size.join(" x ")}, console errors: ${errors.join(" | ")}`);
     if (b.slowestAnswerMs < kFrozenMs) pass(`stills: the tab kept answering while it rendered (slowest answer ${b.slowestAnswerMs} ms)`);
     else fail(`stills: the tab froze for ${b.slowestAnswerMs} ms while it rendered`);
