@@ -71,8 +71,17 @@ int Colours(const Picture& p) {
     return static_cast<int>(seen.size());
 }
 
-// Writes this build's picture of the case; the GLES build compares it with the desktop one.
-void Judge(const char* name, const Picture& picture, int minColours) {
+// Pixels not of the background (the top-left corner's colour).
+int Drawn(const Picture& p) {
+    int n = 0;
+    for (size_t i = 0; i < p.rgba.size(); i += 4)
+        if (p.rgba[i] != p.rgba[0] || p.rgba[i + 1] != p.rgba[1] || p.rgba[i + 2] != p.rgba[2]) ++n;
+    return n;
+}
+
+// Writes this build's picture of the case; the GLES build compares it with the desktop one, where
+// at most `allowedShare` of the drawn pixels may differ.
+void Judge(const char* name, const Picture& picture, int minColours, double allowedShare = 0.0) {
     ASSERT_GE(Colours(picture), minColours) << name << ": the case drew less than it should";
     const std::string dir = PictureDir(kBuild);
     std::string mkdir = "mkdir -p '" + dir + "'";
@@ -85,7 +94,7 @@ void Judge(const char* name, const Picture& picture, int minColours) {
     ASSERT_EQ(desktop.width, picture.width);
     int first = 0;
     const int n = Differing(desktop, picture, kChannelTolerance, &first);
-    EXPECT_EQ(n, 0) << name << ": first at x " << first % kWidth << ", y " << first / kWidth << " (top row 0)";
+    EXPECT_LE(n, static_cast<int>(allowedShare * Drawn(desktop))) << Drawn(desktop) << " drawn; " << name << ": first at x " << first % kWidth << ", y " << first / kWidth << " (top row 0)";
 #endif
 }
 
@@ -296,7 +305,10 @@ TEST_F(LayerPictures, LineWidths) {
         glEnd();
     }
     glLineWidth(1.0f);
-    Judge("line-widths", Grab(), 6);
+    // Where a line's end or edge falls exactly on the pixel grid the driver breaks the tie its own
+    // way: a pixel or a column of them moves by one in a few lines of a hundred. A line drawn at
+    // the wrong width, end or place differs in hundreds.
+    Judge("line-widths", Grab(), 6, 0.005);
 }
 
 // Quads split along the driver's diagonal (the colours show which), glRectf, and texture
