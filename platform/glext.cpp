@@ -13,7 +13,9 @@ PFNGLBINDBUFFERPROC glBindBufferPtr = nullptr;
 PFNGLBUFFERDATAPROC glBufferDataPtr = nullptr;
 PFNGLMAPBUFFERPROC glMapBufferPtr = nullptr;
 PFNGLUNMAPBUFFERPROC glUnmapBufferPtr = nullptr;
+#if defined(BRIMVALE_GLES2)
 static PFNGLMAPBUFFERRANGEPROC glMapBufferRangePtr = nullptr;  // ES 3 maps ranges only
+#endif
 
 void* PlatformGetProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 

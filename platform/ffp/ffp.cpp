@@ -5,8 +5,8 @@
 //
 // What it implements, by GL 1.1's own rules where they show in the picture:
 // - the modelview and projection stacks, glTranslate/Rotate/Scale, glOrtho, gluPerspective;
-// - glBegin modes lines, line strip, line loop, triangles, strips, fans, quads (split along the
-//   0-2 diagonal), quad strips and polygons; glRectf; the current colour, normal and texture
+// - glBegin modes lines, line strip, line loop, triangles, strips, fans, quads (split on the
+//   driver's diagonals), quad strips and polygons; glRectf; the current colour, normal and texture
 //   coordinate;
 // - lighting per vertex: emission + scene ambient + one light's ambient, diffuse and specular
 //   (directional or positional with attenuation, viewer at infinity), with the normal
@@ -819,9 +819,11 @@ void Draw(GLenum mode, const Vertex* v, int count, GLuint buffer, size_t offset,
     glDrawArrays(mode, 0, count);
 }
 
-// A glBegin block in the form ES draws: quads become triangle pairs split along the 0-2
-// diagonal, strips and loops of lines become segments, polygons fans.
-GLenum Expand(GLenum mode, const std::vector<Vertex>& in, const std::vector<uint8_t>& inUnknown,
+// A glBegin block in the form ES draws: strips and loops of lines become segments, polygons
+// fans, and quads triangle pairs split as the driver splits them: along the 0-2 diagonal when
+// drawn at once, along 1-3 when recorded in a list. A quad that is not a parallelogram on screen
+// (a glyph's sloped one) shows which: its colours and texture run differently across the two.
+GLenum Expand(GLenum mode, bool inList, const std::vector<Vertex>& in, const std::vector<uint8_t>& inUnknown,
               std::vector<Vertex>& out, std::vector<uint8_t>& outUnknown) {
     out.clear();
     outUnknown.clear();
@@ -844,8 +846,13 @@ GLenum Expand(GLenum mode, const std::vector<Vertex>& in, const std::vector<uint
         return n >= 3 ? GL_TRIANGLE_FAN : 0;
     case GL_QUADS:
         for (int i = 0; i + 3 < n; i += 4) {
-            take(i), take(i + 1), take(i + 2);
-            take(i), take(i + 2), take(i + 3);
+            if (inList) {
+                take(i), take(i + 1), take(i + 3);
+                take(i + 1), take(i + 2), take(i + 3);
+            } else {
+                take(i), take(i + 1), take(i + 2);
+                take(i), take(i + 2), take(i + 3);
+            }
         }
         return GL_TRIANGLES;
     case GL_LINES:
@@ -1154,7 +1161,7 @@ void ffpBegin(GLenum mode) {
 void ffpEnd() {
     if (!inBegin) return Refuse(GL_INVALID_OPERATION, "glEnd", "without glBegin");
     inBegin = false;
-    const GLenum mode = Expand(beginMode, primitive, primitiveUnknown, expanded, expandedUnknown);
+    const GLenum mode = Expand(beginMode, recording != nullptr, primitive, primitiveUnknown, expanded, expandedUnknown);
     if (!recording) {
         if (mode) Draw(mode, expanded.data(), static_cast<int>(expanded.size()), 0, 0, 0);
         CheckEs("glEnd");
