@@ -2,6 +2,8 @@
 // answer to the opening question into the desktop's options, then the page's animation frames
 // drive everything. Nothing here blocks: a late start and a run of stills replay in pieces, one
 // piece per animation frame, with a progress line, and live play is one loop iteration a frame.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -21,6 +23,7 @@ static const int kWidth = 1024;
 static const int kHeight = 768;
 static const int kColourBits = 32;
 static const double kPieceMs = 25.0;  // wall time a replay piece may take: the tab keeps answering
+static const double kLeastPieceMs = 2.0;
 
 // ---- globals ----
 enum class Phase { Replay, Shots, Live, Over };
@@ -30,6 +33,7 @@ static OfflineRun replay;             // a late start's replay, piece by piece
 static ShotsRun* shots = nullptr;     // a run of stills, piece by piece
 static double webFrameMs = 0.0;       // time between the last two animation frames
 static bool frameDrawn = false;       // this animation frame's loop iterations drew the show
+static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
 static const int kMaxIterations = 1000;  // messages handled in one animation frame, at most
 static bool holdNextFrame = false;    // the page asked for the next frame as a still
 
@@ -43,6 +47,14 @@ static double AnimationFrameMs() {
 static void StartLive(double fromMs) {
     phase = Phase::Live;
     BeginLoop(fromMs);
+}
+
+// A piece issues its frames for pieceBudgetMs, but the browser's GPU side draws them later and
+// the piece waits for that at its end: the next budget shrinks or grows so that the whole piece
+// takes about kPieceMs.
+static void AdaptPiece(std::chrono::steady_clock::time_point start) {
+    double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (took > 0.0) pieceBudgetMs = std::min(kPieceMs, std::max(kLeastPieceMs, pieceBudgetMs * kPieceMs / took));
 }
 
 // Loop iterations until one draws the show (each handles one message or draws one frame), or
@@ -82,7 +94,9 @@ static bool Frame(double sinceMs) {
     webFrameMs = sinceMs;
     switch (phase) {
     case Phase::Replay: {
-        bool done = ReplayToPiece(replay, kPieceMs);
+        auto start = std::chrono::steady_clock::now();
+        bool done = ReplayToPiece(replay, pieceBudgetMs);
+        AdaptPiece(start);
         char line[96];
         snprintf(line, sizeof line, "Starting at %.1f s", replay.endMs / 1000.0);
         PageProgress(done ? "" : line, OfflineShare(replay));
@@ -91,7 +105,10 @@ static bool Frame(double sinceMs) {
     }
     case Phase::Shots: {
         int status = 0;
-        if (!ShotsPiece(shots, kPieceMs, &status)) {
+        auto start = std::chrono::steady_clock::now();
+        bool done = ShotsPiece(shots, pieceBudgetMs, &status);
+        AdaptPiece(start);
+        if (!done) {
             char line[96];
             snprintf(line, sizeof line, "Rendering %zu stills", options.shotsMs.size());
             PageProgress(line, ShotsShare(shots));

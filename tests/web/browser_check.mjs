@@ -14,7 +14,8 @@ const kRenderers = {
   llvmpipe: ["--use-angle=gl-egl", "--ignore-gpu-blocklist"],
   swiftshader: ["--use-angle=swiftshader", "--enable-unsafe-swiftshader"],
 };
-const renderer = process.env.BRIMVALE_WEB_RENDERER || "llvmpipe";
+// The stills are judged on the references' rasteriser; live play runs on the browser's own.
+const rendererFor = (group) => process.env.BRIMVALE_WEB_RENDERER || (group === "stills" ? "llvmpipe" : "swiftshader");
 let failures = 0;
 const pass = (text) => console.log(`PASS ${text}`);
 const fail = (text) => { failures++; console.log(`FAIL ${text}`); };
@@ -33,7 +34,7 @@ async function wd(method, route, body) {
   return json.value;
 }
 
-async function openBrowser(extraArgs = []) {
+async function openBrowser(group, extraArgs = []) {
   const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
   const session = await wd("POST", "/session", {
     capabilities: {
@@ -43,7 +44,7 @@ async function openBrowser(extraArgs = []) {
         "goog:chromeOptions": {
           binary: "/usr/bin/chromium",
           args: [
-            "--headless=new", "--no-sandbox", ...kRenderers[renderer],
+            "--headless=new", "--no-sandbox", ...kRenderers[rendererFor(group)],
             // Nothing but the page: this machine reaches no network.
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--no-first-run", "--disable-quic", "--disable-features=MediaRouter,OptimizationHints",
@@ -125,13 +126,17 @@ function decodePng(buf) {
   return { w, h, px };
 }
 
+// The WebGL renderer the browser gives the page.
+const rendererName = (b) => b.run(`const gl = document.createElement("canvas").getContext("webgl"),
+  e = gl && gl.getExtension("WEBGL_debug_renderer_info"); return e ? gl.getParameter(e.UNMASKED_RENDERER_WEBGL) : "?";`);
+
 async function severeLogs(b) {
   return (await b.log()).filter((e) => e.level === "SEVERE").map((e) => e.message);
 }
 
 // ---- the stills: the reference times at exactly 1024 x 768 ----
 async function stills() {
-  const b = await openBrowser();
+  const b = await openBrowser("stills");
   try {
     const t0 = Date.now();
     await b.go(`${pageUrl}?seed=1&shots=${times}`);
@@ -143,8 +148,7 @@ async function stills() {
       return;
     }
     const size = await b.run("return [Module.canvas.width, Module.canvas.height]");
-    const gpu = await b.run(`const gl = document.createElement("canvas").getContext("webgl"),
-      e = gl && gl.getExtension("WEBGL_debug_renderer_info"); return e ? gl.getParameter(e.UNMASKED_RENDERER_WEBGL) : "?";`);
+    const gpu = await rendererName(b);
     fs.mkdirSync(framesDir, { recursive: true });
     const list = times.split(",");
     for (const t of list)
@@ -162,7 +166,7 @@ async function stills() {
 
 // ---- a late start: replayed in pieces, with a progress line ----
 async function lateStart() {
-  const b = await openBrowser();
+  const b = await openBrowser("live");
   try {
     await b.go(`${pageUrl}?seed=1&from=100000`);
     await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
@@ -195,7 +199,7 @@ function median(v) {
 }
 
 async function live() {
-  const b = await openBrowser();
+  const b = await openBrowser("live");
   try {
     await b.go(`${pageUrl}?seed=1`);
     await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
@@ -209,7 +213,7 @@ async function live() {
     await sleep(2000);
     const z = await b.run(kSample), wz = Date.now();
     const rate = (z.demo - a.demo) / (wz - wa);
-    if (rate > 0.9 && rate < 1.1) pass(`live: demo time advances with the page's frames (${rate.toFixed(3)} ms a ms; first frame ${firstFrameMs} ms after the click)`);
+    if (rate > 0.9 && rate < 1.1) pass(`live: demo time advances with the page's frames (${rate.toFixed(3)} ms a ms; first frame ${firstFrameMs} ms after the click; ${await rendererName(b)})`);
     else fail(`live: demo time moved ${(z.demo - a.demo).toFixed(0)} ms in ${wz - wa} ms of page time`);
 
     // Twenty seconds of the music against the demo clock.
@@ -290,7 +294,7 @@ async function live() {
 
 // ---- faults the viewer must be told of ----
 async function faults() {
-  let b = await openBrowser();
+  let b = await openBrowser("live");
   try {
     await b.go(barePageUrl);
     const text = await b.waitFor("return window.brimvale && brimvale.fault", 30000, "the data fault").catch((e) => e.message);
@@ -299,7 +303,7 @@ async function faults() {
   } finally {
     await b.close();
   }
-  b = await openBrowser(["--disable-webgl", "--disable-3d-apis"]);
+  b = await openBrowser("faults", ["--disable-webgl", "--disable-3d-apis"]);
   try {
     await b.go(pageUrl);
     const text = await b.waitFor("return window.brimvale && brimvale.fault", 30000, "the WebGL fault").catch((e) => e.message);
@@ -314,7 +318,7 @@ async function faults() {
 async function bench() {
   const source = fs.readFileSync(new URL("../../scenes/timeline.cpp", import.meta.url), "utf8");
   const bounds = source.match(/timelineBounds\[kTimelineWindows\] = \{([^}]*)\}/)[1].split(",").map(Number).filter((n) => n > 0);
-  const b = await openBrowser();
+  const b = await openBrowser("live");
   try {
     const t0 = Date.now();
     await b.go(`${pageUrl}?seed=1`);
