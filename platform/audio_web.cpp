@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/page.h"
 #include "platform/platform.h"
 #include "platform/platform_shared.h"
 
@@ -68,7 +69,9 @@ EM_JS(void, JsAudioStop, (), {
 EM_JS(int, JsAudioPaused, (), { return Module.music.el.paused ? 1 : 0; });
 // Nothing to hold or resume before the start or after the end.
 EM_JS(int, JsAudioPlaying, (), { return Module.music.started && !Module.music.el.ended ? 1 : 0; });
-EM_JS(double, JsAudioPosition, (), {
+// Positions are taken as of the animation frame's timestamp (the moment the show's clock stands
+// for), not of the moment the call runs: a frame delayed inside the browser moves nothing.
+EM_JS(double, JsAudioPosition, (double stamp), {
     var m = Module.music, a = m.el;
     if (!m.started || a.ended || a.seeking) return -1;
     var now = a.currentTime * 1000;
@@ -83,10 +86,10 @@ EM_JS(double, JsAudioPosition, (), {
         }
         m.settle = null;
     }
-    return now;
+    return stamp >= 0 ? now - (performance.now() - stamp) : now;
 });
-EM_JS(void, JsAudioSeek, (double ms), {
-    var m = Module.music, target = ms + m.leadMs;
+EM_JS(void, JsAudioSeek, (double ms, double stamp), {
+    var m = Module.music, target = ms + m.leadMs + (stamp >= 0 ? performance.now() - stamp : 0);
     m.el.currentTime = target / 1000;
     m.settle = {from : target, seekAt : performance.now()};
 });
@@ -140,11 +143,11 @@ void MusicPause(bool paused) {
         JsAudioGo();
 }
 
-double MusicPositionMs() { return streamMade ? JsAudioPosition() : -1.0; }
+double MusicPositionMs() { return streamMade ? JsAudioPosition(PlatformFrameStampMs()) : -1.0; }
 
 bool MusicSeek(double trackMs) {
     if (!streamMade) return false;
-    JsAudioSeek(trackMs);
+    JsAudioSeek(trackMs, PlatformFrameStampMs());
     return true;
 }
 

@@ -7,6 +7,9 @@
 // frame's timestamp and the last one's (0 for the first): the show keeps real time however long
 // it spends inside the call. Returning false ends the frames; a later call starts them again.
 void PlatformRunFrames(bool (*frame)(double sinceLastMs));
+// The timestamp of the animation frame being drawn (the page's clock, in ms), or -1 outside one:
+// what the show draws belongs to that moment, however late the call runs.
+double PlatformFrameStampMs();
 // A line of progress over the picture while a late start or a run of stills replays ("" hides it).
 void PageProgress(const char* text, double share);
 // The demo time of the frame just drawn, with its animation frame's timestamp, for the page (and

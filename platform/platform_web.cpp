@@ -300,6 +300,8 @@ static EM_BOOL OnAnimationFrame(double stamp, void*) {
     return EM_FALSE;
 }
 
+double PlatformFrameStampMs() { return frameCallback ? lastFrameStamp : -1.0; }
+
 void PlatformRunFrames(bool (*frame)(double sinceLastMs)) {
     bool running = frameCallback != nullptr;
     frameCallback = frame;

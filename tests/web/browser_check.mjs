@@ -246,8 +246,9 @@ async function live() {
       pass(`live: Space holds the clock (${h1.demo.toFixed(0)} ms) and the music (${h1.audio.toFixed(0)} ms) for a second; Space again plays both on`);
     else fail(`live: Space: held ${JSON.stringify(h1)} then ${JSON.stringify(h2)}, resumed ${JSON.stringify(h3)}`);
 
-    // The page shows what the program drew: an opaque canvas, nothing of the page through it.
-    await b.run("brimvale.hold()");
+    // The page shows what the program drew: an opaque canvas, nothing of the page through it
+    // (a page of another colour than the bars' black, so that a translucent canvas would show).
+    await b.run("document.documentElement.style.background = document.body.style.background = '#30c030'; brimvale.hold()");
     await b.waitFor("return Module.show.held", 5000, "the held frame");
     await sleep(300);
     const shot = decodePng(await b.screenshot());
