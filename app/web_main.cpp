@@ -33,6 +33,7 @@ static OfflineRun replay;             // a late start's replay, piece by piece
 static ShotsRun* shots = nullptr;     // a run of stills, piece by piece
 static double webFrameMs = 0.0;       // time between the last two animation frames
 static bool frameDrawn = false;       // this animation frame's loop iterations drew the show
+static bool freshClock = false;       // the first live frame is drawn at the start time itself
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
 static const int kMaxIterations = 1000;  // messages handled in one animation frame, at most
 static bool holdNextFrame = false;    // the page asked for the next frame as a still
@@ -47,6 +48,7 @@ static double AnimationFrameMs() {
 static void StartLive(double fromMs) {
     phase = Phase::Live;
     BeginLoop(fromMs);
+    freshClock = true;
 }
 
 // A piece issues its frames for pieceBudgetMs, but the browser's GPU side draws them later and
@@ -91,7 +93,9 @@ static bool EndShow() {
 }
 
 static bool Frame(double sinceMs) {
-    webFrameMs = sinceMs;
+    // A replay's pieces or the wait for a click are no part of the show's time.
+    webFrameMs = freshClock ? 0.0 : sinceMs;
+    if (phase == Phase::Live) freshClock = false;
     switch (phase) {
     case Phase::Replay: {
         auto start = std::chrono::steady_clock::now();

@@ -63,7 +63,9 @@ async function openBrowser(group, extraArgs = []) {
     run: (script, ...args) => wd("POST", `/session/${id}/execute/sync`, { script, args }),
     async click(css) {
       const el = await wd("POST", `/session/${id}/element`, { using: "css selector", value: css });
+      const asked = Date.now();
       await wd("POST", `/session/${id}/element/${Object.values(el)[0]}/click`, {});
+      b.slowestAnswerMs = Math.max(b.slowestAnswerMs, Date.now() - asked);  // a click waits for a busy page
     },
     // Held for a while, as a person holds a key: a release queued before the next frame would
     // hide the press from the show.
@@ -176,7 +178,7 @@ async function lateStart() {
     const first = await b.waitFor("return window.Module.show", 120000, "the first live frame");
     await sleep(1000);
     const later = await b.run(kSample);
-    if (/Starting at 100/.test(progress) && first.demoMs >= 100000 && first.demoMs < 100500 && later.demo > first.demoMs + 500 &&
+    if (/Starting at 100/.test(progress) && first.demoMs >= 100000 && first.demoMs < 100100 && later.demo > first.demoMs + 500 &&
         b.slowestAnswerMs < kFrozenMs && Math.abs(later.audio - (later.demo - kMusicStartMs)) < 150)
       pass(`late start: "${progress}" while it replays (slowest answer ${b.slowestAnswerMs} ms), then live from ${first.demoMs.toFixed(0)} ms with the music at the demo time`);
     else fail(`late start: progress "${progress}", first frame ${JSON.stringify(first)}, a second later ${JSON.stringify(later)}, slowest answer ${b.slowestAnswerMs} ms`);
