@@ -175,10 +175,11 @@ async function lateStart() {
     await b.click("#no");
     const progress = await b.waitFor("return !document.getElementById('progress').hidden && " +
       "document.getElementById('progresstext').textContent", 30000, "the progress line").catch(() => "");
+    // Polled, so the frame seen first may be a few after the first one.
     const first = await b.waitFor("return window.Module.show", 120000, "the first live frame");
     await sleep(1000);
     const later = await b.run(kSample);
-    if (/Starting at 100/.test(progress) && first.demoMs >= 100000 && first.demoMs < 100100 && later.demo > first.demoMs + 500 &&
+    if (/Starting at 100/.test(progress) && first.demoMs >= 100000 && first.demoMs < 101000 && later.demo > first.demoMs + 500 &&
         b.slowestAnswerMs < kFrozenMs && Math.abs(later.audio - (later.demo - kMusicStartMs)) < 150)
       pass(`late start: "${progress}" while it replays (slowest answer ${b.slowestAnswerMs} ms), then live from ${first.demoMs.toFixed(0)} ms with the music at the demo time`);
     else fail(`late start: progress "${progress}", first frame ${JSON.stringify(first)}, a second later ${JSON.stringify(later)}, slowest answer ${b.slowestAnswerMs} ms`);
