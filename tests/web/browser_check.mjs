@@ -249,6 +249,31 @@ async function live() {
       pass(`live: Space holds the clock (${h1.demo.toFixed(0)} ms) and the music (${h1.audio.toFixed(0)} ms) for a second; Space again plays both on`);
     else fail(`live: Space: held ${JSON.stringify(h1)} then ${JSON.stringify(h2)}, resumed ${JSON.stringify(h3)}`);
 
+    // The show's keys are the page's: the browser's own use of them (scrolling, help) is stopped.
+    await b.run(`window.keysSeen = []; window.addEventListener("keydown", (e) => keysSeen.push([e.key, e.defaultPrevented]));`);
+    for (const key of ["\uE015", "\uE00E", "\uE011", "\uE031", "\uE031"]) await b.key(key, 50);  // Down, PageUp, Home, F1 twice
+    const seen = await b.run("return keysSeen");
+    if (seen.length === 5 && seen.every(([, prevented]) => prevented))
+      pass(`keys: ${seen.map(([k]) => k).join(", ")} reach the show and not the browser`);
+    else fail(`keys: the browser's own use was not stopped: ${JSON.stringify(seen)}`);
+
+    // A hidden tab holds picture, clock and music, as a minimised window does.
+    const setHidden = (hidden) => b.run(`Object.defineProperty(document, "hidden", { value: ${hidden}, configurable: true });
+      Object.defineProperty(document, "visibilityState", { value: "${hidden ? "hidden" : "visible"}", configurable: true });
+      document.dispatchEvent(new Event("visibilitychange"));`);
+    await setHidden(true);
+    await b.waitFor("return Module.show.held", 5000, "the hold of a hidden tab").catch(() => {});
+    const v1 = await b.run(kSample);
+    await sleep(700);
+    const v2 = await b.run(kSample);
+    await setHidden(false);
+    await b.waitFor("return !Module.show.held", 5000, "the tab shown again").catch(() => {});
+    await sleep(700);
+    const v3 = await b.run(kSample);
+    if (v1.held && v2.demo === v1.demo && v2.audioPaused && !v3.held && !v3.audioPaused && v3.demo > v2.demo + 300)
+      pass("live: a hidden tab holds the clock and the music; shown again, both go on");
+    else fail(`live: hidden tab: ${JSON.stringify([v1, v2, v3])}`);
+
     // The page shows what the program drew: an opaque canvas, nothing of the page through it
     // (a page of another colour than the bars' black, so that a translucent canvas would show).
     await b.run("document.documentElement.style.background = document.body.style.background = '#30c030'; brimvale.hold()");
