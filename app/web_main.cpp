@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/messages.h"
 #include "app/offline.h"
 #include "app/options.h"
 #include "app/player.h"
@@ -24,19 +23,19 @@ static const int kHeight = 768;
 static const int kColourBits = 32;
 static const double kPieceMs = 25.0;  // wall time a replay piece may take: the tab keeps answering
 static const double kLeastPieceMs = 2.0;
+static const int kMaxIterations = 1000;  // messages handled in one animation frame, at most
 
 // ---- globals ----
 enum class Phase { Replay, Shots, Live, Over };
-static DemoOptions options;           // from the page
-static Phase phase = Phase::Over;     // what the animation frames do now
-static OfflineRun replay;             // a late start's replay, piece by piece
-static ShotsRun* shots = nullptr;     // a run of stills, piece by piece
-static double webFrameMs = 0.0;       // time between the last two animation frames
-static bool frameDrawn = false;       // this animation frame's loop iterations drew the show
-static bool freshClock = false;       // the first live frame is drawn at the start time itself
+static DemoOptions options;              // from the page
+static Phase phase = Phase::Over;        // what the animation frames do now
+static OfflineRun replay;                // a late start's replay, piece by piece
+static ShotsRun* shots = nullptr;        // a run of stills, piece by piece
+static double webFrameMs = 0.0;          // time between the last two animation frames
+static bool frameDrawn = false;          // this animation frame's loop iterations drew the show
+static bool freshClock = false;          // the first live frame is drawn at the start time itself
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
-static const int kMaxIterations = 1000;  // messages handled in one animation frame, at most
-static bool holdNextFrame = false;    // the page asked for the next frame as a still
+static bool holdNextFrame = false;       // the page asked for the next frame as a still
 
 // The loop's frame duration in a page: the time between animation frames, not the time spent
 // inside one, so the show keeps real time. Asked once for each frame the loop draws.

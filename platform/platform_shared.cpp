@@ -18,7 +18,7 @@ static uint32_t (*tickSource)() = nullptr;  // test override of the tick count
 static bool classRegistered = false;        // stands in for the window class
 static int pictureWidth = 0;                // picture aspect (0: the whole drawable)
 static int pictureHeight = 0;
-static int pictureX = 0;       // picture origin inside the drawable
+static int pictureX = 0;  // picture origin inside the drawable
 static int pictureY = 0;
 static std::string programDir;  // folder of the executable, with trailing '/'
 

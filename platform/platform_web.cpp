@@ -21,13 +21,13 @@ static const char* const kCanvas = "#canvas";
 
 // ---- globals ----
 static EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;  // the canvas's WebGL context
-static bool windowMade = false;                     // the canvas is the one window
-static bool cursorShown = true;                     // over the canvas
-static bool fixedSize = false;                      // offscreen runs keep the asked size, not the window's
-static std::deque<WindowMessage> pendingMessages;   // DOM events and posted messages, in order
-static bool keyDown[256] = {};                      // keys reported down, released when focus goes
-static bool (*frameCallback)(double) = nullptr;     // PlatformRunFrames's caller
-static double lastFrameStamp = -1.0;                // previous animation frame's timestamp
+static bool windowMade = false;                      // the canvas is the one window
+static bool cursorShown = true;                      // over the canvas
+static bool fixedSize = false;                       // offscreen runs keep the asked size, not the window's
+static std::deque<WindowMessage> pendingMessages;    // DOM events and posted messages, in order
+static bool keyDown[256] = {};                       // keys reported down, released when focus goes
+static bool (*frameCallback)(double) = nullptr;      // PlatformRunFrames's caller
+static double lastFrameStamp = -1.0;                 // previous animation frame's timestamp
 
 // ---- the page's side (web/page.js defines Module.page) ----
 EM_JS(void, JsPageCall, (const char* name, const char* text, double value), {
@@ -160,7 +160,7 @@ static EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void*) {
 
 static EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
     Queue(WM_ACTIVATE, e->hidden ? 1u << 16 : 0u, 0);  // hidden as minimised
-    lastFrameStamp = -1.0;  // a hidden tab gets no frames: the gap is no frame's duration
+    lastFrameStamp = -1.0;                             // a hidden tab gets no frames: the gap is no frame's duration
     return EM_FALSE;
 }
 
@@ -172,8 +172,9 @@ static EM_BOOL OnResize(int, const EmscriptenUiEvent*, void*) {
 }
 
 static EM_BOOL OnContextLost(int, const void*, void*) {
-    PageFault("The WebGL context was lost (the graphics driver was reset or the tab ran out of graphics memory). "
-              "Reload the page to play again.");
+    PageFault(
+        "The WebGL context was lost (the graphics driver was reset or the tab ran out of graphics memory). "
+        "Reload the page to play again.");
     Queue(WM_CLOSE, 0, 0);
     return EM_TRUE;
 }
@@ -310,9 +311,8 @@ void PlatformRunFrames(bool (*frame)(double sinceLastMs)) {
 
 void PageProgress(const char* text, double share) { JsPageCall("progress", text ? text : "", share); }
 
-EM_JS(void, JsPublish, (double demoMs, int held, double stamp), {
-    Module.show = {demoMs : demoMs, held : !!held, stamp : stamp};
-});
+EM_JS(void, JsPublish, (double demoMs, int held, double stamp),
+      { Module.show = {demoMs : demoMs, held : !!held, stamp : stamp}; });
 void PagePublish(double demoMs, bool held) { JsPublish(demoMs, held ? 1 : 0, lastFrameStamp); }
 
 void PageShowEnd() { JsPageCall("end", "", 0.0); }
