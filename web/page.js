@@ -109,6 +109,14 @@
     const text = String(e.message || "");
     if (/NetworkError|brimvale\.(data|wasm)/.test(text)) fault(`A data file failed to download (${text.replace(/^Uncaught Error: /, "")}).`);
   });
+  // In full screen the first Escape leaves it (the browser's own, or ours where the browser lets
+  // the key through) and the show plays on in the page; only the next one is the show's.
+  // Registered before the program's own listener, so it runs first.
+  window.addEventListener("keydown", (e) => {
+    if (e.key !== "Escape" || !document.fullscreenElement) return;
+    e.stopImmediatePropagation();
+    document.exitFullscreen().catch(() => {});
+  }, true);
   document.addEventListener("fullscreenchange", () => { if (!document.fullscreenElement) canvas.style.cursor = ""; });
   // The page keeps the keyboard: a click anywhere gives the focus back to the show.
   document.addEventListener("mousedown", () => { if (!$("question").hidden || !$("end").hidden) return; canvas.focus(); });

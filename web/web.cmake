@@ -21,7 +21,8 @@ target_link_options(brimvale PRIVATE
   -sEXPORTED_RUNTIME_METHODS=callMain,FS
   --preload-file ${CMAKE_SOURCE_DIR}/data@/data
   ${BRIMVALE_WEB_LINK_EXTRA})
-set_property(TARGET brimvale APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/index.html)
+# The page is copied after each link; a change to it alone links again.
+set_property(TARGET brimvale APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.js)
 add_custom_command(TARGET brimvale POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.js
           $<TARGET_FILE_DIR:brimvale>)

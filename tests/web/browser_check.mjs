@@ -188,6 +188,30 @@ async function lateStart() {
   }
 }
 
+// ---- full screen: the first Escape leaves it, the next ends the show ----
+async function fullScreen() {
+  const b = await openBrowser("live");
+  try {
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    await b.click("#yes");
+    await b.waitFor("return window.Module.show && !!document.fullscreenElement", 30000, "full screen");
+    const state = "return [!!document.fullscreenElement, brimvale.ended, Module.show.demoMs, Module.canvas.style.cursor]";
+    const f1 = await b.run(state);
+    await b.key("\uE00C", 300);
+    await sleep(1000);
+    const f2 = await b.run(state);
+    await b.key("\uE00C", 300);
+    await b.waitFor("return brimvale.ended", 5000, "the end card").catch(() => {});
+    const f3 = await b.run(state);
+    if (f1[0] && f1[3] === "none" && !f2[0] && !f2[1] && f2[2] > f1[2] + 500 && f2[3] === "" && f3[1])
+      pass("full screen: the cursor hidden; the first Escape leaves full screen and the show plays on; the next ends it");
+    else fail(`full screen: ${JSON.stringify([f1, f2, f3])} ([full screen, ended, demo ms, cursor])`);
+  } finally {
+    await b.close();
+  }
+}
+
 // ---- live play ----
 // Demo time now, from the last drawn frame's demo time and its animation frame's timestamp.
 const kSample = `const s = Module.show, a = Module.music && Module.music.el;
@@ -377,8 +401,9 @@ async function bench() {
   }
 }
 
-const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,faults";
-for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["faults", faults], ["bench", bench]]) {
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults";
+for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["fullscreen", fullScreen],
+  ["faults", faults], ["bench", bench]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();
