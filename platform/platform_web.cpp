@@ -13,6 +13,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/gl.h"
 
@@ -28,6 +29,10 @@ static std::deque<WindowMessage> pendingMessages;    // DOM events and posted me
 static bool keyDown[256] = {};                       // keys reported down, released when focus goes
 static bool (*frameCallback)(double) = nullptr;      // PlatformRunFrames's caller
 static double lastFrameStamp = -1.0;                 // previous animation frame's timestamp
+static uint64_t animationFrames = 0;                 // animation frames so far
+static uint64_t pressedInFrame[256] = {};            // the count when each key last went down
+static std::vector<unsigned> lateReleases;           // taps released before any frame saw them
+static std::vector<unsigned> releasesDue;            // those to let go at the next frame
 
 // ---- the page's side (web/page.js defines Module.page) ----
 EM_JS(void, JsPageCall, (const char* name, const char* text, double value), {
@@ -143,7 +148,16 @@ static EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent* e, void*) {
     if (vk == 0 || vk >= 256) return EM_FALSE;
     bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
     keyDown[vk] = down;
-    Queue(down ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+    if (down) {
+        pressedInFrame[vk] = animationFrames;
+        Queue(WM_KEYDOWN, vk, 0);
+    } else if (pressedInFrame[vk] == animationFrames) {
+        // Pressed and let go between two frames (a quick tap on a slow machine): the key stays
+        // down for the next frame, or the show would never see it.
+        lateReleases.push_back(vk);
+    } else {
+        Queue(WM_KEYUP, vk, 0);
+    }
     const KeyMapping* m = MappingFor(e->key);
     return m && m->blocked ? EM_TRUE : EM_FALSE;  // true: the browser's default is prevented
 }
@@ -293,6 +307,10 @@ void PlatformSetProgramPath(const char* /*argv0*/) {
 
 // ---- the page (page.h) ----
 static EM_BOOL OnAnimationFrame(double stamp, void*) {
+    ++animationFrames;
+    for (unsigned vk : releasesDue) Queue(WM_KEYUP, vk, 0);
+    releasesDue.swap(lateReleases);  // this frame sees those keys down; the next lets them go
+    lateReleases.clear();
     double since = lastFrameStamp < 0.0 ? 0.0 : stamp - lastFrameStamp;
     lastFrameStamp = stamp;
     if (frameCallback && frameCallback(since)) return EM_TRUE;
