@@ -13,8 +13,9 @@
 
 struct ShowResult {
     int status = -1;
-    std::vector<std::string> boxes;     // "caption: text" lines of the program's own messages
-    std::vector<std::string> notFound;  // "data: ... not found (looked in ...)" lines
+    std::vector<std::string> boxes;      // "caption: text" lines of the program's own messages
+    std::vector<std::string> dataNotes;  // "data: ..." lines: a file not found, or found and refused
+    std::vector<std::string> reports;    // boxes and data notes, in the order they were said
     std::vector<std::string> unknown;   // anything else that is not a known library note
     bool white = false;                 // the last frame, past the end of the show
 };
@@ -71,10 +72,12 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     while (fgets(buffer, sizeof buffer, p)) {
         std::string line(buffer);
         if (!line.empty() && line.back() == '\n') line.pop_back();
+        if (IsBox(line) || line.rfind("data: ", 0) == 0)
+            run.reports.push_back(line);
         if (IsBox(line))
             run.boxes.push_back(line);
         else if (line.rfind("data: ", 0) == 0)
-            run.notFound.push_back(line);
+            run.dataNotes.push_back(line);
         else if (!IsKnownNote(line))
             run.unknown.push_back(line);
     }

@@ -69,6 +69,7 @@ TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
 TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
     fs::path dir = WithData("truncated");
     fs::path font = dir / "data" / "font.tga";
+    const std::string size = std::to_string(fs::file_size(font));
     fs::resize_file(font, fs::file_size(font) - 1);  // one byte short
     std::fstream logo(dir / "data" / "vok.tga", std::ios::binary | std::ios::in | std::ios::out);
     logo.seekp(2);
@@ -76,7 +77,14 @@ TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
     logo.close();
     ShowResult run = RunShow(dir);
     ExpectCompleted(run);
-    EXPECT_EQ(run.boxes, (std::vector<std::string>{": ", ": "}));
+    // Each box as designed, after one line naming the file and what is wrong with it.
+    EXPECT_EQ(run.reports, (std::vector<std::string>{
+                               "data: data/vok.tga is not a 24/32-bit uncompressed TGA",
+                               ": ",
+                               "data: data/font.tga is truncated: " + std::to_string(std::stoll(size) - 1) + " of " +
+                                   size + " bytes",
+                               ": ",
+                           }));
 }
 
 // Start-up itself is checked in a fresh process: in this one it has run already, and other
