@@ -76,7 +76,7 @@ TEST(NoDisplay, LivePlayWithoutADisplayExitsAtOnceWithItsOwnStatusAndSaysWhatToD
 }
 
 TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
-    fs::path dir = FreshDir("usage");
+    ScratchDir dir("usage");
     const std::string out = (dir / "out").string();
     const char* const cases[] = {
         "--bogus",                               // unknown
@@ -108,11 +108,11 @@ TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
         EXPECT_TRUE(fs::is_empty(dir)) << "something was written";
     }
     EXPECT_EQ(RunProgramLine(kProgram + " --help").status, 0);
-    fs::remove_all(dir);
 }
 
 TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
-    fs::path png = FreshDir("pastend") / "end.png";
+    ScratchDir dir("pastend");
+    fs::path png = dir / "end.png";
     Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 130000 '" + png.string() +
                                "' --size 64x48 --step 5000 --seed 1");
     EXPECT_EQ(o.status, 0);
@@ -123,18 +123,18 @@ TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
 TEST(OfflineMemory, ALateShotHoldsNoMoreThanAnEarlyOne) {
     // Without a flush between offline frames the driver queues every frame's commands, and
     // memory grows with the demo time (gigabytes by the end of the show).
-    fs::path dir = FreshDir("memory");
+    ScratchDir dir("memory");
     long early = PeakKb({"--shot", "4000", (dir / "a.png").string(), "--size", "160x120", "--seed", "1"});
     long late = PeakKb({"--shot", "40000", (dir / "b.png").string(), "--size", "160x120", "--seed", "1"});
     ASSERT_GT(early, 0);
     ASSERT_GT(late, 0);
     EXPECT_LE(late, early * 12 / 10) << "early " << early << " kB, late " << late << " kB";
-    fs::remove_all(dir);
 }
 
 TEST(PictureShape, AWidePictureShowsTheShowsOwnShapeBetweenBlackBars) {
     // Past the end the picture is all white, so any part the show does not cover shows up.
-    fs::path png = FreshDir("wide") / "wide.png";
+    ScratchDir dir("wide");
+    fs::path png = dir / "wide.png";
     Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 124100 '" + png.string() +
                                "' --size 320x180 --step 5000 --seed 1");
     ASSERT_EQ(o.status, 0) << o.err;

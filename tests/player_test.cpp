@@ -22,6 +22,7 @@
 #include "platform/random.h"
 #include "tests/frames/frames.h"
 #include "tests/gl_test_context.h"
+#include "tests/program_run.h"
 
 namespace {
 
@@ -204,8 +205,8 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
     // The moments carry much state: the figure's walk, the typed listing with its particles, the
     // chase, the credits.
     const int64_t moments[] = {23000, 50000, 80000};
-    std::string dir = testing::TempDir() + "brimvale_late_start_" + std::to_string(getpid());  // runs side by side
-    std::filesystem::remove_all(dir);
+    ScratchDir scratch("late_start");
+    std::string dir = (scratch / "shots").string();
     std::string command = "SDL_VIDEODRIVER=offscreen '" + std::string(BRIMVALE_BINARY) +
                           "' --seed 1 --shots 23000,50000,80000 '" + dir + "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -232,7 +233,6 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
         FrameComparison result = CompareWithReference(shot, live, nullptr);
         EXPECT_TRUE(result.passed()) << result.differingShare * 100.0 << "% of pixels differ";
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(PlayerLoop, LoopStartsTheShowAgainAtItsEndUntilEscape) {

@@ -43,16 +43,43 @@ inline bool IsKnownNote(const std::string& line) {
            line.rfind("Note: ", 0) == 0;
 }
 
+// A scratch folder the test owns: made fresh (with a copy of the shipped data folder when asked)
+// and removed when it goes out of scope, whether the test passed or stopped part-way.
+class ScratchDir {
+public:
+    enum Contents { Empty, WithData };
+    explicit ScratchDir(const std::string& name, Contents contents = Empty) {
+        namespace fs = std::filesystem;
+        // The process id keeps runs of the suite side by side (other checkouts, ctest -j) apart.
+        path_ = fs::path(testing::TempDir()) / ("brimvale_" + name + "_" + std::to_string(getpid()));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+        if (contents == WithData) fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", path_ / "data");
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    operator const std::filesystem::path&() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& p) const { return path_ / p; }
+    std::string string() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
 // A copy of the program in a scratch folder with no data beside it or installed near it, so
 // that the build tree's own data cannot hide a missing or broken file.
 inline std::string ScratchBinary() {
     namespace fs = std::filesystem;
+    static ScratchDir dir("scratch");  // removed as the test process ends
     static std::string copy;
     if (!copy.empty()) return copy;
-    fs::path bin = fs::path(testing::TempDir()) / ("brimvale_scratch_" + std::to_string(getpid())) / "bin";
-    fs::create_directories(bin);
-    fs::copy_file(BRIMVALE_BINARY, bin / "brimvale", fs::copy_options::overwrite_existing);
-    copy = (bin / "brimvale").string();
+    fs::create_directories(dir / "bin");
+    fs::copy_file(BRIMVALE_BINARY, dir / "bin" / "brimvale", fs::copy_options::overwrite_existing);
+    copy = (dir / "bin" / "brimvale").string();
     return copy;
 }
 
@@ -86,23 +113,6 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     run.white = IsWhitePng(shot);
     fs::remove(shot);
     return run;
-}
-
-inline std::filesystem::path FreshDir(const std::string& name) {
-    namespace fs = std::filesystem;
-    // The process id keeps runs of the suite side by side (other checkouts, ctest -j) apart.
-    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-// A fresh folder with a copy of the shipped data folder.
-inline std::filesystem::path WithData(const std::string& name) {
-    namespace fs = std::filesystem;
-    fs::path dir = FreshDir(name);
-    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", dir / "data");
-    return dir;
 }
 
 inline void ExpectCompleted(const ShowResult& run) {

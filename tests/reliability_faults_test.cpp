@@ -123,13 +123,12 @@ std::vector<char> Noise(size_t n) {
 TEST(ReliabilityImages, EveryImageWithEachFaultIsRefusedWithItsBoxAndTheShowEnds) {
     for (ImageFault fault : kImageFaults) {
         SCOPED_TRACE(FaultName(fault));
-        fs::path dir = WithData("images_all");
+        ScratchDir dir("images_all", ScratchDir::WithData);
         std::vector<std::string> faults;
         for (const char* image : kImages) faults.push_back(BreakImage(dir / "data" / image, fault));
         ShowResult run = RunShow(dir);
         ExpectCompleted(run);
         EXPECT_EQ(run.reports, ImageReports(faults));
-        fs::remove_all(dir);
     }
 }
 
@@ -138,14 +137,13 @@ TEST(ReliabilityImages, OnlyTheBrokenImagesAreReportedInLoadOrder) {
     // four faults in rotation.
     for (int parity : {0, 1}) {
         SCOPED_TRACE(parity ? "odd images broken" : "even images broken");
-        fs::path dir = WithData("images_some");
+        ScratchDir dir("images_some", ScratchDir::WithData);
         std::vector<std::string> faults(kImageCount);
         for (int i = parity; i < kImageCount; i += 2)
             faults[i] = BreakImage(dir / "data" / kImages[i], kImageFaults[(i / 2) % 4]);
         ShowResult run = RunShow(dir);
         ExpectCompleted(run);
         EXPECT_EQ(run.reports, ImageReports(faults));
-        fs::remove_all(dir);
     }
 }
 
@@ -169,7 +167,7 @@ TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBo
     for (const char* driver : {"dummy", "nosuchdriver"}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", audio driver " + driver);
-            fs::path dir = WithData("mp3");
+            ScratchDir dir("mp3", ScratchDir::WithData);
             WriteAll(dir / "data" / "brimvale.mp3", c.bytes);
             ShowResult run = RunShow(dir, std::string("SDL_AUDIODRIVER=") + driver);
             ExpectCompleted(run);
@@ -179,7 +177,6 @@ TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBo
                 EXPECT_EQ(run.reports[0].rfind("data: data/brimvale.mp3 is an MP3 the decoder refuses (", 0), 0u)
                     << run.reports[0];
             }
-            fs::remove_all(dir);
         }
     }
 }
@@ -187,7 +184,7 @@ TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBo
 TEST(ReliabilitySoundtrack, TruncatedFileDecodesToTheSoundItHolds) {
     const fs::path source = fs::path(BRIMVALE_SOURCE_DIR) / "data" / "brimvale.mp3";
     const std::vector<char> full = ReadAll(source);
-    fs::path dir = FreshDir("mp3_decode");
+    ScratchDir dir("mp3_decode");
     fs::path cut = dir / "cut.mp3";
     WriteAll(cut, std::vector<char>(full.begin(), full.begin() + full.size() / 10));
     std::vector<int16_t> samples;
@@ -201,11 +198,10 @@ TEST(ReliabilitySoundtrack, TruncatedFileDecodesToTheSoundItHolds) {
     long loud = 0;
     for (int16_t s : samples) loud += std::abs(s) > 64;
     EXPECT_GT(loud, static_cast<long>(samples.size() / 10));
-    fs::remove_all(dir);
 }
 
 TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
-    fs::path dir = WithData("device");
+    ScratchDir dir("device", ScratchDir::WithData);
     const std::string cases[] = {
         "SDL_AUDIODRIVER=nosuchdriver",                                   // no such driver
         "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/nonexistent/dir/audio",  // a device that fails to open
@@ -217,11 +213,10 @@ TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
         ExpectCompleted(run);
         EXPECT_TRUE(run.boxes.empty()) << run.boxes.front();
     }
-    fs::remove_all(dir);
 }
 
 TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndNamedWhenMissing) {
-    fs::path root = FreshDir("beside");
+    ScratchDir root("beside");
     fs::path app = root / "app";
     fs::path elsewhere = root / "elsewhere";
     fs::create_directories(app);
@@ -273,5 +268,4 @@ TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndName
     EXPECT_EQ(none.dataNotes.back(), "data: data/brimvale.mp3 not found (looked in data/brimvale.mp3, " +
                                         (app / "data" / "brimvale.mp3").string() + ", " +
                                         (root / "share" / "brimvale" / "data" / "brimvale.mp3").string() + ")");
-    fs::remove_all(root);
 }

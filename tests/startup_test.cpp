@@ -34,7 +34,7 @@ const char* const kImageFiles[] = {
 }  // namespace
 
 TEST(StartupFaults, MissingDataFolderGivesEveryBoxInOrderAndTheShowStillEnds) {
-    fs::path dir = FreshDir("nodata");
+    ScratchDir dir("nodata");
     ShowResult run = RunShow(dir);
     ExpectCompleted(run);
     std::vector<std::string> expected(15, ": ");
@@ -50,7 +50,7 @@ TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
     for (size_t i = 0; i < files.size(); ++i) {
         for (bool corrupt : {false, true}) {
             SCOPED_TRACE(files[i] + (corrupt ? " corrupt" : " missing"));
-            fs::path dir = WithData("one_" + std::to_string(i) + (corrupt ? "c" : "m"));
+            ScratchDir dir("one_" + std::to_string(i) + (corrupt ? "c" : "m"), ScratchDir::WithData);
             fs::path victim = dir / "data" / files[i];
             if (corrupt) {
                 std::ofstream(victim, std::ios::binary | std::ios::trunc) << "not a picture nor a sound at all";
@@ -61,13 +61,12 @@ TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
             ExpectCompleted(run);
             std::vector<std::string> expected = {files[i] == "ring.tga" ? ": SHIT!" : ": "};
             EXPECT_EQ(run.boxes, expected);
-            fs::remove_all(dir);
         }
     }
 }
 
 TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
-    fs::path dir = WithData("truncated");
+    ScratchDir dir("truncated", ScratchDir::WithData);
     fs::path font = dir / "data" / "font.tga";
     const std::string size = std::to_string(fs::file_size(font));
     fs::resize_file(font, fs::file_size(font) - 1);  // one byte short
@@ -124,8 +123,8 @@ TEST(StartupFresh, WithEveryFilePresentNothingIsReportedAndTheMusicWaits) {
 // first frame of the title window, the soundtrack from there on. The device is opened at start-up.
 TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
     InFreshProcess([] {
-        fs::path raw = fs::path(testing::TempDir()) / ("brimvale_disk_audio_" + std::to_string(getpid()) + ".raw");
-        fs::remove(raw);
+        ScratchDir dir("disk_audio");
+        fs::path raw = dir / "audio.raw";
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
         InitScene();
@@ -139,7 +138,6 @@ TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
         ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
         std::ifstream in(raw, std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        fs::remove(raw);
         const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
         size_t count = bytes.size() / 2;
         size_t silentUntil = before / 2;
