@@ -110,6 +110,42 @@ TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
     EXPECT_EQ(RunProgramLine(kProgram + " --help").status, 0);
 }
 
+TEST(UsageErrors, EachRefusalNamesTheOptionTheValueAndWhatIsAllowed) {
+    ScratchDir dir("usage_words");
+    const struct {
+        const char* args;
+        const char* said;
+    } cases[] = {
+        {"--from -5", "--from: '-5' is not allowed; give a demo time in ms from 0 up to the show's end, 124000 "
+                      "(exclusive)\n"},
+        {"--seed -1", "--seed: '-1' is not allowed; give a whole number from 0 to 4294967295\n"},
+        {"--size 20000x100 --bench",
+         "--size: '20000x100' is not allowed; give WxH with each side from 16 to 16384 pixels, e.g. 1024x768\n"},
+        {"--shot 1000 x.jpg",
+         "--shot: 'x.jpg' is not allowed; give a file name ending in .png (the picture is written as PNG)\n"},
+        {"--shot 0 a.png --shot 5 b.png",
+         "--shot: given 2 times; give it once (for several pictures: --shots T1,T2,... DIR)\n"},
+        {"--fps 5000 --capture x.mp4", "--fps: '5000' is not allowed; give frames a second from 1 to 1000\n"},
+    };
+    for (const auto& c : cases) {
+        Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " " + c.args, dir.string());
+        EXPECT_EQ(o.status, 2) << c.args;
+        EXPECT_EQ(o.err, c.said) << c.args;
+    }
+    EXPECT_TRUE(fs::is_empty(dir)) << "something was written";
+    // --help says which outputs are made and which need their folder.
+    std::string help;
+    FILE* p = popen((kProgram + " --help").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p)) help += buffer;
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_NE(help.find("Folder outputs (--shots DIR, --capture DIR) are created with their parents; file outputs\n"
+                        "(--shot FILE.png, --capture FILE.mp4/.mkv/.webm, --json FILE) need a folder that exists."),
+              std::string::npos)
+        << help;
+}
+
 TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
     ScratchDir dir("pastend");
     fs::path png = dir / "end.png";
