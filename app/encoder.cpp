@@ -78,11 +78,8 @@ bool EncoderStart(const std::vector<std::string>& args) {
     std::string error;
     SpawnResult started = SystemSpawn(args, ChildPipe::ToStdin, kPipeBytes, encoder, error);
     if (started == SpawnResult::NotFound) {
-        fprintf(stderr,
-                "capture: ffmpeg was not found on PATH; video capture needs it.\n"
-                "  Install it with:  sudo apt-get install ffmpeg\n"
-                "  (on Windows: ffmpeg.exe from ffmpeg.org/download.html, on PATH or beside brimvale.exe)\n"
-                "  (or capture PNG frames to a folder instead: --capture FOLDER)\n");
+        fprintf(stderr, "capture: %s\n  (or capture PNG frames to a folder instead: --capture FOLDER)\n",
+                SystemFfmpegHint());
         return false;
     }
     if (started != SpawnResult::Started) {

@@ -66,6 +66,8 @@ bool SystemHasDisplay();
 // The SDL video drivers that reach the desktop the environment names ("wayland,x11", say), or
 // nullptr where SDL's own choice is the desktop.
 const char* SystemDisplayDrivers();
+// What to tell a user who has no ffmpeg: where this system gets it and where the program looks.
+const char* SystemFfmpegHint();
 // The SDL video driver offline runs use: one that needs no display, or nullptr where there is
 // none and a hidden window stands in for it.
 const char* SystemOffscreenVideoDriver();

@@ -183,4 +183,9 @@ const char* SystemDisplayDrivers() {
     return x11 ? "x11" : nullptr;
 }
 
+const char* SystemFfmpegHint() {
+    return "ffmpeg was not found on PATH; video capture needs it.\n"
+           "  Install it with your package manager, e.g.:  sudo apt-get install ffmpeg";
+}
+
 const char* SystemOffscreenVideoDriver() { return "offscreen"; }

@@ -200,4 +200,9 @@ bool SystemHasDisplay() { return true; }
 
 const char* SystemDisplayDrivers() { return nullptr; }
 
+const char* SystemFfmpegHint() {
+    return "ffmpeg.exe was not found on PATH or beside brimvale.exe; video capture needs it.\n"
+           "  Download a build from ffmpeg.org/download.html and put ffmpeg.exe beside brimvale.exe";
+}
+
 const char* SystemOffscreenVideoDriver() { return nullptr; }

@@ -317,6 +317,7 @@ TEST_F(CaptureTest, MissingFfmpegIsAClearErrorBeforeAnyWork) {
     EXPECT_NE(code, 0);
     EXPECT_NE(err.find("ffmpeg"), std::string::npos) << err;
     EXPECT_NE(err.find("apt-get install ffmpeg"), std::string::npos) << err;
+    EXPECT_EQ(err.find("ffmpeg.exe"), std::string::npos) << "a Windows hint on Linux: " << err;
     EXPECT_FALSE(fs::exists(dir / "x.mp4"));
 }
 

@@ -89,6 +89,24 @@ TEST(ReleaseVersion, ProgramChangelogAndProjectAgree) {
         << "CHANGELOG.md does not start with " BRIMVALE_PROJECT_VERSION;
 }
 
+// The Windows zip's README.txt is for people who double-click: it must not fall behind the
+// program's own list of options.
+TEST(WindowsReadme, NamesEveryOptionTheProgramTakes) {
+    std::string help;
+    ASSERT_EQ(RunCommand(std::string("'") + BRIMVALE_BINARY + "' --help", help), 0);
+    const std::string readme = Slurp(fs::path(BRIMVALE_SOURCE_DIR) / "packaging/windows/README.txt");
+    std::istringstream lines(help);
+    int options = 0;
+    for (std::string line; std::getline(lines, line);) {
+        size_t at = line.find_first_not_of(' ');
+        if (at == std::string::npos || line.compare(at, 2, "--") != 0) continue;
+        std::string option = line.substr(at, line.find_first_of(" ,", at) - at);
+        ++options;
+        EXPECT_NE(readme.find("    " + option + " "), std::string::npos) << option << " is not in README.txt";
+    }
+    EXPECT_GE(options, 15);
+}
+
 // ./play builds the program's target alone. A tree that is only configured, with the program put
 // where its target makes it, must install: no rule may need a file another target makes.
 TEST(InstallRules, NeedOnlyTheProgramAndWhatConfiguringMakes) {
