@@ -127,7 +127,7 @@ int RunBench(const DemoOptions& o) {
     benchEnteredAt = BenchClock::now();
     if (getenv(kProbeEnv)) {
         run.probe = true;
-        RunOfflineFrames(OfflineStep(o), 0.0, BenchFrame, &run);
+        RunAllOfflineFrames(OfflineStep(o), 0.0, BenchFrame, &run);
         return 0;
     }
 
@@ -152,7 +152,7 @@ int RunBench(const DemoOptions& o) {
             o.height, o.stepMs);
     BenchClock::time_point started = BenchClock::now();
     run.frameStart = started;
-    RunOfflineFrames(step, FrameTime(step, lastIndex), BenchFrame, &run);
+    RunAllOfflineFrames(step, FrameTime(step, lastIndex), BenchFrame, &run);
     double wallSec = std::chrono::duration<double>(BenchClock::now() - started).count();
 
     double peakMb = SystemPeakMemoryBytes() / kBytesPerMb;

@@ -2,6 +2,7 @@
 // per frame and hands every frame of the chosen range to the encoder (a video with the
 // soundtrack) or to numbered PNG files. Depends on the capture plan, the read-back, the encoder,
 // the offline frame driver and the platform's process-and-system seam.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -28,9 +29,8 @@ static const int kExitInterrupted = 130;
 struct CaptureRun {
     const CapturePlan* plan;
     std::chrono::steady_clock::time_point started;
-    int64_t rendered;
     int64_t written;
-    int64_t musicSeenAt;  // frame in which musicStarted turned true
+    int64_t musicSeenAt;  // first written frame that saw musicStarted true
     bool stopped;
 };
 
@@ -153,10 +153,9 @@ static std::string RefusedRequest(const DemoOptions& o, bool video) {
 // ---- frame loop ----
 static bool CaptureFrame(int index, double, void* user) {
     CaptureRun* run = static_cast<CaptureRun*>(user);
-    run->rendered = index + 1;
     if (run->musicSeenAt < 0 && musicStarted) run->musicSeenAt = index;
-    if (index >= run->plan->firstWritten) ReadFrame(run->written++);
-    ShowProgress(run->rendered, run->plan->lastRendered + 1, SecondsSince(run->started), false);
+    ReadFrame(run->written++);
+    ShowProgress(run->written, FramesToWrite(*run->plan), SecondsSince(run->started), false);
     run->stopped = captureStopRequested || ReadBackFailed();
     return !run->stopped;
 }
@@ -183,19 +182,23 @@ int RunCapture(const DemoOptions& o) {
     captureStopRequested = 0;
     SystemCatchInterrupt(&captureStopRequested);
     StartReadBack(o.width, o.height, video ? WriteVideoFrame : WriteFolderFrame);
-    CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, 0, musicStarted ? 0 : -1, false};
-    RunOfflineFrames(CaptureStep(plan), CaptureFrameMs(plan, plan.lastRendered), CaptureFrame, &run);
+    CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, musicStarted ? 0 : -1, false};
+    // The frames before --from are replayed unseen on the capture's own grid.
+    RunOfflineFrames(CaptureStep(plan), CaptureFrameMs(plan, plan.lastRendered),
+                     FramePlan{{plan.firstWritten, plan.lastRendered}}, CaptureFrame, &run);
     FinishReadBack();
     double elapsed = SecondsSince(run.started);
-    ShowProgress(run.rendered, plan.lastRendered + 1, elapsed, true);
+    ShowProgress(run.written, FramesToWrite(plan), elapsed, true);
     double encoderCpuSec = 0.0;
     bool failed = ReadBackFailed();
     if (video && !EncoderFinish(&encoderCpuSec)) failed = true;
     SystemRestoreInterrupt();
 
-    if (plan.musicFrame >= 0 && run.musicSeenAt >= 0 && run.musicSeenAt != plan.musicFrame)
+    // Music started during the unseen replay is first seen in the first written frame.
+    int64_t musicExpected = std::max(plan.musicFrame, plan.firstWritten);
+    if (plan.musicFrame >= 0 && run.musicSeenAt >= 0 && run.musicSeenAt != musicExpected)
         fprintf(stderr, "capture: warning: the music started in frame %lld, not %lld as planned\n",
-                static_cast<long long>(run.musicSeenAt), static_cast<long long>(plan.musicFrame));
+                static_cast<long long>(run.musicSeenAt), static_cast<long long>(musicExpected));
     if (failed) {
         fprintf(stderr, "capture: %s is incomplete\n", o.captureOut.c_str());
         return 1;

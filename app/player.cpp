@@ -1,6 +1,7 @@
 // Live player: music that follows the demo clock, frame pacing, pause, camera reset, overlay,
-// mute, a late start and looping. Depends on the shell's clock and loop, the offline frame
-// driver (for the late start), the timeline, the font and the platform's audio controls.
+// mute, a late start and looping. Hands its steps to the shell's loop, which never calls up;
+// depends on the shell's clock and loop, the offline frame driver (for the late start), the
+// timeline, the font and the platform's audio controls.
 #include "app/player.h"
 
 #include <chrono>
@@ -22,6 +23,8 @@ static const double kUnpacedShare = 0.5;  // frames this much shorter than the p
 static const double kPacedShare = 0.8;    // frames this long are paced by the display itself
 static const int kFramesToDecide = 8;     // consecutive frames before pacing changes
 static const int kOverlayFrames = 30;     // frames averaged for the overlay's rate
+static const double kCatchUpRedrawMs = 100.0;  // a late start's progress line, redrawn this often
+static const double kGlyphAdvance = 9.0;       // the font's pen step, in overlay units
 
 // ---- globals ----
 bool livePlayer = false;    // live play: the music and pacing follow the loop
@@ -120,14 +123,8 @@ void PaceFrame() {
 }
 
 // ---- overlay ----
-void DrawOverlay(double timeMs, double lastFrameMs) {
-    recentFrameMs[recentCount % kOverlayFrames] = lastFrameMs;
-    ++recentCount;
-    int n = recentCount < kOverlayFrames ? recentCount : kOverlayFrames;
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += recentFrameMs[i];
-    double fps = sum > 0.0 ? 1000.0 * n / sum : 0.0;
-
+// Text over the picture in the font's 640 x 480 space, with every GL state kept for the show.
+static void BeginScreenText() {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -138,12 +135,31 @@ void DrawOverlay(double timeMs, double lastFrameMs) {
     glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);
     glDisable(GL_TEXTURE_2D);
-    // A dark band behind the text keeps it readable on the show's white.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, 640.0, 480.0, 0.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+static void EndScreenText() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+void DrawOverlay(double timeMs, double lastFrameMs) {
+    recentFrameMs[recentCount % kOverlayFrames] = lastFrameMs;
+    ++recentCount;
+    int n = recentCount < kOverlayFrames ? recentCount : kOverlayFrames;
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += recentFrameMs[i];
+    double fps = sum > 0.0 ? 1000.0 * n / sum : 0.0;
+
+    BeginScreenText();
+    // A dark band behind the text keeps it readable on the show's white.
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(0.0f, 0.0f, 0.0f, 0.7f);
@@ -151,30 +167,63 @@ void DrawOverlay(double timeMs, double lastFrameMs) {
     glColor4f(1.0f, 1.0f, 0.4f, 1.0f);
     PrintText(8.0f, 8, 0, "%9.1f ms  window %2d  %5.1f fps  %5.1f ms%s", timeMs, TimelineWindow(timeMs), fps,
               lastFrameMs, paused ? "  paused" : "");
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
+    EndScreenText();
 }
 
 // ---- late start and loop ----
+struct CatchUp {
+    double toMs;
+    Clock::time_point shownAt;
+    bool shown;
+};
+
+// The window says what it is doing while a late start replays the show unseen: one line in the
+// show's font over black, never a black window with nothing on it.
+static void ShowCatchUp(double doneMs, void* user) {
+    CatchUp* c = static_cast<CatchUp*>(user);
+    Clock::time_point now = Clock::now();
+    if (c->shown && std::chrono::duration<double, std::milli>(now - c->shownAt).count() < kCatchUpRedrawMs) return;
+    c->shown = true;
+    c->shownAt = now;
+    int x = 0, y = 0, w = 0, h = 0;
+    PlatformPictureOrigin(&x, &y);
+    PlatformPictureSize(&w, &h);
+    BeginScreenText();
+    // The replay draws into one pixel; the line needs the whole picture.
+    glViewport(x, y, w, h);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    char line[96];
+    int length = snprintf(line, sizeof line, "catching up to %.1f s: %3.0f%%", c->toMs / 1000.0,
+                          c->toMs > 0.0 ? 100.0 * doneMs / c->toMs : 100.0);
+    PrintText(static_cast<float>(320.0 - 0.5 * kGlyphAdvance * length), 232, 0, "%s", line);
+    EndScreenText();
+    PlatformSwapBuffers();
+}
+
 void ReplayTo(double fromMs, const DemoOptions& options) {
-    // One pixel of picture: the frames' carried state (particles, spins, re-seeds, fades) moves
-    // exactly as in an offline run while hardly anything is drawn.
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT);
-    glViewport(viewport[0], viewport[1], 1, 1);
-    glScissor(viewport[0], viewport[1], 1, 1);
-    glEnable(GL_SCISSOR_TEST);
-    double previous = ReplayFrames(OfflineStep(options), fromMs);
-    glPopAttrib();
+    CatchUp catchUp = {fromMs, Clock::now(), false};
+    double previous = ReplayFrames(OfflineStep(options), fromMs, ShowCatchUp, &catchUp);
     frameMs = fromMs - previous;
 }
 
+static void OverlayStep(double timeMs, double lastFrameMs) {
+    if (overlayShown) DrawOverlay(timeMs, lastFrameMs);
+}
+
+static bool Paused() { return paused; }
+
+static const LoopSteps kLiveSteps = {FollowMusic, OverlayStep, PaceFrame, PlayerKey, UpdateMusicHold, Paused, nullptr};
+
+void UseLivePlayer(bool on) {
+    livePlayer = on;
+    SetLoopSteps(on ? &kLiveSteps : nullptr);
+}
+
 int RunLive(const DemoOptions& options) {
-    livePlayer = true;
+    UseLivePlayer(true);
     paceFpsCap = options.fpsGiven ? options.fps : 0.0;
     double startMs = options.fromMs;
     for (;;) {
@@ -184,6 +233,6 @@ int RunLive(const DemoOptions& options) {
         ResetDemoState();
         startMs = 0.0;
     }
-    livePlayer = false;
+    UseLivePlayer(false);
     return 0;
 }

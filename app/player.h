@@ -7,13 +7,16 @@
 #include "app/options.h"
 
 // ---- state ----
-extern bool livePlayer;       // set for live play: the music and pacing follow the loop
+extern bool livePlayer;       // the live player's steps are the loop's (UseLivePlayer)
 extern bool paused;           // Space: no frame is rendered, the clock and music stand still
 extern bool overlayShown;     // F1
 extern double paceFpsCap;     // --fps in live play, 0 for none
 extern bool pacingActive;     // the loop waits itself: presentation was found unpaced
 extern int musicRepositions;  // times the track was moved to the demo time (start excluded)
 extern double musicDriftMs;   // track position less demo time at the last frame, before any move
+
+// Hands the loop the player's steps (music, overlay, pacing, keys, pause), or takes them back.
+void UseLivePlayer(bool on);
 
 // A player key went down (first press only, not its repeats).
 void PlayerKey(unsigned vk);
@@ -32,8 +35,8 @@ void PaceFrame();
 void DrawOverlay(double timeMs, double lastFrameMs);
 
 // Replays the show's carried state from 0 up to fromMs at the offline step, drawing into a
-// single pixel without presenting, with the music held; leaves the clock at fromMs and frameMs
-// as an offline run would have it for that frame.
+// single pixel, with the music held; leaves the clock at fromMs and frameMs as an offline run
+// would have it for that frame. Meanwhile the window shows a line saying how far it has got.
 void ReplayTo(double fromMs, const DemoOptions& options);
 
 // Live play with the player's options (--from, --fps, --loop, --step). Returns the exit code.

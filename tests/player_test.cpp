@@ -32,11 +32,11 @@ protected:
         SceneGlTest::SetUp();
         if (IsSkipped()) return;
         ResetDemoState();
-        livePlayer = true;
+        UseLivePlayer(true);
         musicRepositions = 0;
     }
     void TearDown() override {
-        livePlayer = false;
+        UseLivePlayer(false);
         if (paused) PlayerKey(VK_SPACE);
         if (overlayShown) PlayerKey(VK_F1);
         if (MusicMuted()) PlayerKey(kKeyM);
@@ -49,7 +49,7 @@ protected:
     // Live iterations for a stretch of wall time (the loop may block in it, waiting for events).
     void RunFor(std::chrono::milliseconds span) {
         auto end = std::chrono::steady_clock::now() + span;
-        while (std::chrono::steady_clock::now() < end) ASSERT_TRUE(MainLoopIteration());
+        while (std::chrono::steady_clock::now() < end) ASSERT_TRUE(DesktopLoopIteration());
     }
     // Where the track is against where the picture is, in ms (positive: the music is ahead).
     // Live frames until the track's position is known again (a start or move hides it for a
