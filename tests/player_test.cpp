@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <chrono>
 #include <cmath>
@@ -133,6 +134,45 @@ TEST_F(PlayerLoop, AJumpOfTheClockMovesTheTrackWithIt) {
     RunUntilHeard();
     EXPECT_GE(musicRepositions, before + 1);
     EXPECT_LE(std::fabs(Drift()), kMusicPositionBoundMs + frameMs);
+}
+
+// M is judged by what is heard: the disk audio driver records what the mixer plays, in real
+// time, so a mute that sets the flag but never reaches the mixer fails.
+TEST(PlayerFresh, MSilencesTheRecordedSoundAndASecondPressBringsItBack) {
+    InFreshProcess([] {
+        ScratchDir dir("mute_audio");
+        const std::filesystem::path raw = dir / "audio.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
+        InitScene();
+        StartMusicOnce();
+        auto recordFor = [&](int ms) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            return std::filesystem::exists(raw) ? std::filesystem::file_size(raw) / sizeof(int16_t) : 0;
+        };
+        const size_t playing = recordFor(800);
+        PlayerKey(kKeyM);
+        const size_t muted = recordFor(800);
+        PlayerKey(kKeyM);
+        const size_t unmuted = recordFor(800);
+        ASSERT_FALSE(MusicMuted());
+        std::vector<int16_t> s(unmuted);
+        std::ifstream in(raw, std::ios::binary);
+        in.read(reinterpret_cast<char*>(s.data()), static_cast<std::streamsize>(s.size() * sizeof(int16_t)));
+        // Buffers mixed before a key press are still written after it: a quarter second is skipped.
+        const size_t settle = 44100 / 2;
+        auto loudShare = [&](size_t from, size_t to) {
+            if (to <= from) return -1.0;
+            long loud = 0;
+            for (size_t i = from; i < to; ++i) loud += std::abs(s[i]) > 64;
+            return static_cast<double>(loud) / static_cast<double>(to - from);
+        };
+        ASSERT_GT(muted, playing + settle);
+        ASSERT_GT(unmuted, muted + settle);
+        EXPECT_GT(loudShare(0, playing), 0.1) << "the soundtrack was not heard before M";
+        EXPECT_EQ(loudShare(playing + settle, muted), 0.0) << "M did not silence what is heard";
+        EXPECT_GT(loudShare(muted + settle, unmuted), 0.1) << "the second M did not bring the sound back";
+    });
 }
 
 TEST_F(PlayerLoop, PlayerKeysActOncePerPressThroughTheEventQueue) {
