@@ -46,6 +46,7 @@ long PeakKb(const std::vector<std::string>& args) {
         for (std::string& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("LP_NUM_THREADS", "0", 1);  // the peak must not depend on the machine's load
         freopen("/dev/null", "w", stderr);
         execv(program.c_str(), argv.data());
         _exit(127);
@@ -156,15 +157,17 @@ TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
     EXPECT_TRUE(IsWhitePng(png));
 }
 
-TEST(OfflineMemory, ALateShotHoldsNoMoreThanAnEarlyOne) {
+TEST(OfflineMemory, ALateShotHoldsNoMoreThanTheFirstFrame) {
     // Without a flush between offline frames the driver queues every frame's commands, and
-    // memory grows with the demo time (gigabytes by the end of the show).
+    // memory grows with the demo time. The driver's rasteriser threads are off for these runs:
+    // how far they lag behind under load would otherwise decide the peak. Measured at 160x120:
+    // the first frame 104 MB; 40 s in 109 MB with the flush, 141 MB without it.
     ScratchDir dir("memory");
-    long early = PeakKb({"--shot", "4000", (dir / "a.png").string(), "--size", "160x120", "--seed", "1"});
+    long first = PeakKb({"--shot", "0", (dir / "a.png").string(), "--size", "160x120", "--seed", "1"});
     long late = PeakKb({"--shot", "40000", (dir / "b.png").string(), "--size", "160x120", "--seed", "1"});
-    ASSERT_GT(early, 0);
+    ASSERT_GT(first, 0);
     ASSERT_GT(late, 0);
-    EXPECT_LE(late, early * 12 / 10) << "early " << early << " kB, late " << late << " kB";
+    EXPECT_LE(late, first * 115 / 100) << "first frame " << first << " kB, 40 s in " << late << " kB";
 }
 
 TEST(PictureShape, AWidePictureShowsTheShowsOwnShapeBetweenBlackBars) {
