@@ -40,9 +40,11 @@ std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePla
     double audioOffsetMs = plan.audioOffsetMs;
     char size[32];
     snprintf(size, sizeof size, "%dx%d", o.width, o.height);
-    std::vector<std::string> a = {kFfmpeg, "-hide_banner", "-nostdin",          "-nostats", "-loglevel", "error",
-                                  "-y",    "-f",           "rawvideo",          "-pix_fmt", "bgra",      "-video_size",
-                                  size,    "-framerate",   FormatNumber(o.fps), "-i",       "pipe:0"};
+    // -xerror: a failed write of the file (a full disk, say) is a failure, not a note and exit 0.
+    std::vector<std::string> a = {
+        kFfmpeg,       "-hide_banner", "-nostdin",   "-nostats",          "-loglevel", "error",
+        "-xerror",     "-y",           "-f",         "rawvideo",          "-pix_fmt",  "bgra",
+        "-video_size", size,           "-framerate", FormatNumber(o.fps), "-i",        "pipe:0"};
     if (withAudio) {
         // Past the music's start the track is entered part-way, so that it stays in sync.
         char seek[64];
@@ -91,14 +93,17 @@ bool EncoderStart(const std::vector<std::string>& args) {
 
 bool EncoderWrite(const void* data, size_t size) { return SystemWriteAll(encoder, data, size); }
 
-bool EncoderFinish(double* cpuSec) {
+bool EncoderFinish(double* cpuSec, std::string& failure) {
     ChildEnd end;
-    if (!SystemWait(encoder, end)) return false;
-    if (cpuSec) *cpuSec = end.cpuSec;
-    if (end.exited && end.status == 0) return true;
-    if (end.exited)
-        fprintf(stderr, "capture: ffmpeg failed with exit status %d\n", end.status);
-    else
-        fprintf(stderr, "capture: ffmpeg was ended by signal %d\n", end.signal);
+    char text[96] = "ffmpeg could not be waited for";
+    if (SystemWait(encoder, end)) {
+        if (cpuSec) *cpuSec = end.cpuSec;
+        if (end.exited && end.status == 0) return true;
+        if (end.exited)
+            snprintf(text, sizeof text, "ffmpeg failed with exit status %d (its reason is above)", end.status);
+        else
+            snprintf(text, sizeof text, "ffmpeg was ended by signal %d", end.signal);
+    }
+    failure = text;
     return false;
 }

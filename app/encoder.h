@@ -21,5 +21,6 @@ std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePla
 bool EncoderStart(const std::vector<std::string>& args);
 // One frame's bytes; false once the encoder no longer reads.
 bool EncoderWrite(const void* data, size_t size);
-// Closes the pipe and waits for the encoder; true when it ended well. cpuSec gets its CPU time.
-bool EncoderFinish(double* cpuSec);
+// Closes the pipe and waits for the encoder; true when it ended well, else failure says how it
+// ended. cpuSec gets its CPU time.
+bool EncoderFinish(double* cpuSec, std::string& failure);

@@ -50,6 +50,7 @@ double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(doub
 
 // Reads the picture area of the back buffer as RGBA rows, top row first.
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height);
+// Writes the picture as a PNG file, whole or not at all; false, with the reason said, on failure.
 bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height);
 
 int RunShot(const DemoOptions& options);

@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/capture_plan.h"
 #include "app/encoder.h"
+#include "app/output_file.h"
 #include "scenes/timeline.h"
 
 // ---- constants ----
@@ -90,26 +90,12 @@ static bool EachGivenOnce(int argc, char** argv) {
     return true;
 }
 
-// True when a file can be made in folder (it must exist): a probe file is made and removed.
-static bool FolderWritable(const std::filesystem::path& folder) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) return false;
-    std::filesystem::path probe = folder / ".brimvale-write-probe";
-    {
-        std::ofstream out(probe);
-        if (!out) return false;
-    }
-    std::filesystem::remove(probe, error);
-    return true;
-}
-
-// An output file's folder must exist and take files.
+// An output file's folder must exist and take files: its partial file is made and removed.
 static bool CheckOutputFile(const char* option, const std::string& file) {
-    std::filesystem::path folder = std::filesystem::path(file).parent_path();
-    if (folder.empty()) folder = ".";
-    if (FolderWritable(folder)) return true;
-    fprintf(stderr, "%s: cannot write %s: the folder %s does not exist or is not writable\n", option, file.c_str(),
-            folder.string().c_str());
+    std::string reason;
+    if (CanCreateFile(PartialName(file), reason)) return true;
+    fprintf(stderr, "%s: cannot write %s: %s (file outputs need a folder that exists and takes files)\n", option,
+            file.c_str(), reason.c_str());
     return false;
 }
 
@@ -126,8 +112,11 @@ static bool CheckOutputFolder(const char* option, const std::string& out) {
         if (existing == existing.parent_path()) break;
         existing = existing.parent_path();
     }
-    if (FolderWritable(existing)) return true;
-    fprintf(stderr, "%s: cannot make or write the folder %s\n", option, out.c_str());
+    std::string reason = "not a folder";
+    if (std::filesystem::is_directory(existing, error) &&
+        CanCreateFile((existing / ".brimvale-write-probe").string(), reason))
+        return true;
+    fprintf(stderr, "%s: cannot make or write the folder %s: %s\n", option, out.c_str(), reason.c_str());
     return false;
 }
 
@@ -174,8 +163,9 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     app.add_option("--to", to, "Capture: demo time where writing stops (ms, exclusive)")->type_name("MS");
     app.add_flag("--bench", o.bench, "Measure every frame of the show offscreen and print a table");
     app.add_option("--json", o.jsonFile, "Benchmark: also write the figures as JSON")->type_name("FILE");
-    app.add_option("--size", size, "Picture size WxH, 16 to 16384 each (default 1024x768): the live window or the "
-                                   "offscreen frame")
+    app.add_option("--size", size,
+                   "Picture size WxH, 16 to 16384 each (default 1024x768): the live window or the "
+                   "offscreen frame")
         ->type_name("WxH");
     app.add_option("--step", step,
                    "Fixed frame duration in ms for --shot, --bench and live --from's replay (default 1000/60)")
@@ -218,16 +208,20 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     o.stepGiven = given("--step");
     o.fpsGiven = given("--fps");
     o.sizeGiven = given("--size");
-    const std::string showTimes = "a demo time in ms from 0 up to the show's end, " + FormatNumber(kDemoEndMs) + " (exclusive)";
-    if (o.fpsGiven && !ParseNumber("--fps", fps, kMinFps, kMaxFps, false,
-                                   "frames a second from " + FormatNumber(kMinFps) + " to " + FormatNumber(kMaxFps), o.fps))
+    const std::string showTimes =
+        "a demo time in ms from 0 up to the show's end, " + FormatNumber(kDemoEndMs) + " (exclusive)";
+    if (o.fpsGiven &&
+        !ParseNumber("--fps", fps, kMinFps, kMaxFps, false,
+                     "frames a second from " + FormatNumber(kMinFps) + " to " + FormatNumber(kMaxFps), o.fps))
         return kUsageStatus;
     if (given("--from") && !ParseNumber("--from", from, 0.0, kDemoEndMs, true, showTimes, o.fromMs))
         return kUsageStatus;
     if (given("--to") && !ParseNumber("--to", to, 0.0, HUGE_VAL, false, "a demo time in ms, 0 or more", o.toMs))
         return kUsageStatus;
-    if (o.stepGiven && !ParseNumber("--step", step, kMinStepMs, kMaxStepMs, false,
-                                    "a frame duration in ms from " + FormatNumber(kMinStepMs) + " to " + FormatNumber(kMaxStepMs), o.stepMs))
+    if (o.stepGiven &&
+        !ParseNumber("--step", step, kMinStepMs, kMaxStepMs, false,
+                     "a frame duration in ms from " + FormatNumber(kMinStepMs) + " to " + FormatNumber(kMaxStepMs),
+                     o.stepMs))
         return kUsageStatus;
     if (o.seedGiven) {
         char* end = nullptr;
