@@ -22,6 +22,7 @@
 #include "scenes/timeline.h"
 #include "platform/random.h"
 #include "tests/frames/frames.h"
+#include "tests/fake_ticks.h"
 #include "tests/gl_test_context.h"
 #include "tests/program_run.h"
 
@@ -173,6 +174,42 @@ TEST(PlayerFresh, MSilencesTheRecordedSoundAndASecondPressBringsItBack) {
         EXPECT_EQ(loudShare(playing + settle, muted), 0.0) << "M did not silence what is heard";
         EXPECT_GT(loudShare(muted + settle, unmuted), 0.1) << "the second M did not bring the sound back";
     });
+}
+
+// Paused, the window shows the kept picture with its mark and no show frame is rendered: the
+// frame after resuming is the one that would have come without the pause.
+TEST_F(PlayerLoop, PauseShowsAMarkOverTheKeptPictureAndLeavesTheNextFrameUnchanged) {
+    auto nextFrame = [&](bool pause, std::vector<uint8_t>& frame, std::vector<uint8_t>& marked) {
+        FixRandomSeed(3);
+        ResetDemoState();
+        SetTickSource(FakeTicks);  // exact frame durations, whatever the machine does
+        tickStep = 20;
+        demoTimeMs = 7900.0;  // rings rising and spinning over the title
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(MainLoopIteration());
+        if (pause) {
+            Press(VK_SPACE);
+            while (!paused) ASSERT_TRUE(MainLoopIteration());
+            for (int i = 0; i < 3; ++i) ASSERT_TRUE(MainLoopIteration());
+            DrawPausedPicture();
+            marked = ReadFramebuffer();
+            Press(VK_SPACE);
+            while (paused) ASSERT_TRUE(MainLoopIteration());
+        }
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
+        frame = ReadFramebuffer();
+        SetTickSource(nullptr);
+    };
+    std::vector<uint8_t> plain, afterPause, marked, unused;
+    nextFrame(false, plain, unused);
+    nextFrame(true, afterPause, marked);
+    EXPECT_TRUE(afterPause == plain) << "the pause moved the show";
+    // The kept picture is the show's, with a dark band in the middle (bottom row first).
+    auto luma = [&](int x, int y) {
+        const uint8_t* p = &marked[(static_cast<size_t>(y) * 1024 + x) * 4];
+        return p[0] + p[1] + p[2];
+    };
+    EXPECT_LT(luma(512 - 40, 384 - 8), luma(20, 20) / 2 + 1) << "no dark band behind the mark";
+    EXPECT_NE(marked, plain);
 }
 
 TEST_F(PlayerLoop, PlayerKeysActOncePerPressThroughTheEventQueue) {
