@@ -278,7 +278,7 @@ static void ShowCatchUp(double doneMs, void* user) {
     PlatformPictureOrigin(&x, &y);
     PlatformPictureSize(&w, &h);
     BeginScreenText();
-    // The replay draws into one pixel; the line needs the whole picture.
+    // The replay draws nothing; the line needs the whole picture.
     glViewport(x, y, w, h);
     glDisable(GL_SCISSOR_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);

@@ -42,8 +42,8 @@ void DrawPausedPicture();
 // Draws it and presents it (when a live frame has been kept).
 void ShowPausedPicture();
 
-// Replays the show's carried state from 0 up to fromMs at the offline step, drawing into a
-// single pixel, with the music held; leaves the clock at fromMs and frameMs as an offline run
+// Replays the show's carried state from 0 up to fromMs at the offline step, unseen, with
+// the music held; leaves the clock at fromMs and frameMs as an offline run
 // would have it for that frame. Meanwhile the window shows a line saying how far it has got.
 void ReplayTo(double fromMs, const DemoOptions& options);
 
