@@ -2,7 +2,6 @@
 // Depends on the capture plan and ffmpeg on PATH.
 #include "app/encoder.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -21,18 +20,6 @@ static const int kPipeBytes = 1 << 20;  // the usual limit for unprivileged pipe
 static ChildProcess encoder;  // with the pipe into its stdin
 
 // ---- module functions ----
-bool EndsWithNoCase(const std::string& name, const char* suffix) {
-    size_t n = strlen(suffix);
-    if (name.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (tolower(static_cast<unsigned char>(name[name.size() - n + i])) != suffix[i]) return false;
-    return true;
-}
-
-bool IsVideoName(const std::string& name) {
-    return EndsWithNoCase(name, ".mp4") || EndsWithNoCase(name, ".mkv") || EndsWithNoCase(name, ".webm");
-}
-
 std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePlan& plan,
                                           const std::string& soundtrack) {
     bool webm = EndsWithNoCase(o.captureOut, ".webm");

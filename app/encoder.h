@@ -7,11 +7,7 @@
 
 #include "app/capture_plan.h"
 #include "app/options.h"
-
-// True for the names a video is written to (.mp4, .mkv, .webm, any case).
-bool IsVideoName(const std::string& name);
-// True when name ends with suffix (given in lower case), whatever the name's case.
-bool EndsWithNoCase(const std::string& name, const char* suffix);
+#include "app/output_file.h"  // IsVideoName
 
 // The command line for a capture to o.captureOut: BGRA frames of o.width x o.height on stdin;
 // the soundtrack, when there is one and the plan starts the music, delayed or entered part-way.

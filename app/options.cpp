@@ -11,8 +11,6 @@
 #include <filesystem>
 #include <string>
 
-#include "app/capture_plan.h"
-#include "app/encoder.h"
 #include "app/output_file.h"
 #include "scenes/timeline.h"
 
@@ -68,6 +66,13 @@ static bool ParseNumber(const char* option, const std::string& text, double lo, 
     if (!ok) return Refuse(option, text, allowed);
     out = v;
     return true;
+}
+
+// A limit as the user would type it: 124000, 0.001, 1000000.
+static std::string Figure(double v) {
+    char text[32];
+    snprintf(text, sizeof text, "%.10g", v);
+    return text;
 }
 
 // The options that take values: each may be given once.
@@ -209,10 +214,9 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
     o.fpsGiven = given("--fps");
     o.sizeGiven = given("--size");
     const std::string showTimes =
-        "a demo time in ms from 0 up to the show's end, " + FormatNumber(kDemoEndMs) + " (exclusive)";
-    if (o.fpsGiven &&
-        !ParseNumber("--fps", fps, kMinFps, kMaxFps, false,
-                     "frames a second from " + FormatNumber(kMinFps) + " to " + FormatNumber(kMaxFps), o.fps))
+        "a demo time in ms from 0 up to the show's end, " + Figure(kDemoEndMs) + " (exclusive)";
+    if (o.fpsGiven && !ParseNumber("--fps", fps, kMinFps, kMaxFps, false,
+                                   "frames a second from " + Figure(kMinFps) + " to " + Figure(kMaxFps), o.fps))
         return kUsageStatus;
     if (given("--from") && !ParseNumber("--from", from, 0.0, kDemoEndMs, true, showTimes, o.fromMs))
         return kUsageStatus;
@@ -220,8 +224,7 @@ int ParseOptions(int argc, char** argv, DemoOptions& o) {
         return kUsageStatus;
     if (o.stepGiven &&
         !ParseNumber("--step", step, kMinStepMs, kMaxStepMs, false,
-                     "a frame duration in ms from " + FormatNumber(kMinStepMs) + " to " + FormatNumber(kMaxStepMs),
-                     o.stepMs))
+                     "a frame duration in ms from " + Figure(kMinStepMs) + " to " + Figure(kMaxStepMs), o.stepMs))
         return kUsageStatus;
     if (o.seedGiven) {
         char* end = nullptr;

@@ -1,16 +1,32 @@
-// Output files written whole or not at all, through the C library and std::filesystem only.
+// Output files written whole or not at all, through the C library, with the platform's seam for
+// the one step that replaces a file.
 #include "app/output_file.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/system.h"
+
 // ---- local helpers ----
 static std::string SystemReason(int error) { return error != 0 ? strerror(error) : "unknown error"; }
 
 // ---- module functions ----
+bool EndsWithNoCase(const std::string& name, const char* suffix) {
+    size_t n = strlen(suffix);
+    if (name.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (tolower(static_cast<unsigned char>(name[name.size() - n + i])) != suffix[i]) return false;
+    return true;
+}
+
+bool IsVideoName(const std::string& name) {
+    return EndsWithNoCase(name, ".mp4") || EndsWithNoCase(name, ".mkv") || EndsWithNoCase(name, ".webm");
+}
+
 std::string PartialName(const std::string& path) {
     std::filesystem::path p(path);
     std::filesystem::path name = p.stem();
@@ -30,11 +46,10 @@ void DiscardPartial(const std::string& partial) {
 }
 
 bool CommitPartial(const std::string& partial, const std::string& path) {
-    std::error_code error;
-    std::filesystem::rename(partial, path, error);
-    if (!error) return true;
+    std::string reason;
+    if (SystemReplaceFile(partial, path, reason)) return true;
     DiscardPartial(partial);
-    SayNotWritten(path, error.message());
+    SayNotWritten(path, reason);
     return false;
 }
 

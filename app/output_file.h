@@ -7,6 +7,11 @@
 #include <cstddef>
 #include <string>
 
+// True when name ends with suffix (given in lower case), whatever the name's case.
+bool EndsWithNoCase(const std::string& name, const char* suffix);
+// True for the names a video is written to (.mp4, .mkv, .webm, any case).
+bool IsVideoName(const std::string& name);
+
 // The temporary name an output is written under: NAME.partial.EXT beside it.
 std::string PartialName(const std::string& path);
 // Writes size bytes as the whole file at path; false, with the line said, when it could not.

@@ -53,6 +53,11 @@ std::string SystemExecutablePath();
 void SystemCatchInterrupt(volatile sig_atomic_t* flag);
 void SystemRestoreInterrupt();
 
+// ---- files ----
+// Moves a finished file into place, replacing what is there in one step; false with the system's
+// reason otherwise.
+bool SystemReplaceFile(const std::string& from, const std::string& to, std::string& reason);
+
 // ---- system ----
 // One-minute load average, or -1 where the system keeps none.
 double SystemLoadAverage();
