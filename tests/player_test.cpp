@@ -147,15 +147,13 @@ TEST(PlayerFresh, MSilencesTheRecordedSoundAndASecondPressBringsItBack) {
         setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
         InitScene();
         StartMusicOnce();
-        auto recordFor = [&](int ms) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-            return std::filesystem::exists(raw) ? std::filesystem::file_size(raw) / sizeof(int16_t) : 0;
-        };
-        const size_t playing = recordFor(800);
+        // 0.8 s of sound recorded in each state, however long the machine takes to record it.
+        const uintmax_t kStretchBytes = 44100 * 2 * sizeof(int16_t) * 8 / 10;
+        const size_t playing = WaitForRecording(raw, kStretchBytes) / sizeof(int16_t);
         PlayerKey(kKeyM);
-        const size_t muted = recordFor(800);
+        const size_t muted = WaitForRecording(raw, (playing * sizeof(int16_t)) + kStretchBytes) / sizeof(int16_t);
         PlayerKey(kKeyM);
-        const size_t unmuted = recordFor(800);
+        const size_t unmuted = WaitForRecording(raw, (muted * sizeof(int16_t)) + kStretchBytes) / sizeof(int16_t);
         ASSERT_FALSE(MusicMuted());
         std::vector<int16_t> s(unmuted);
         std::ifstream in(raw, std::ios::binary);

@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <stb/stb_image.h>
@@ -113,6 +115,19 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     run.white = IsWhitePng(shot);
     fs::remove(shot);
     return run;
+}
+
+// The disk audio driver records in real time, but a loaded machine delays it: waits (up to ten
+// seconds) until the recording holds at least `bytes`, and returns its size then.
+inline uintmax_t WaitForRecording(const std::filesystem::path& raw, uintmax_t bytes) {
+    namespace fs = std::filesystem;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::error_code error;
+    uintmax_t size = 0;
+    while ((size = fs::exists(raw, error) ? fs::file_size(raw, error) : 0) < bytes &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return size;
 }
 
 inline void ExpectCompleted(const ShowResult& run) {

@@ -127,15 +127,15 @@ TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
         fs::path raw = dir / "audio.raw";
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
+        const uintmax_t kSecondBytes = 44100 * 2 * sizeof(int16_t);  // of 16-bit stereo
         InitScene();
         StartMusicWithTitle(1000.0);
         RenderFrame(1000.0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        uintmax_t before = fs::exists(raw) ? fs::file_size(raw) : 0;
+        uintmax_t before = WaitForRecording(raw, kSecondBytes / 4);
+        ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
         StartMusicWithTitle(2000.0);
         RenderFrame(2000.0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
+        WaitForRecording(raw, before + kSecondBytes);
         std::ifstream in(raw, std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
