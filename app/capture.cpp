@@ -12,6 +12,7 @@
 #include "app/capture_plan.h"
 #include "app/encoder.h"
 #include "app/offline.h"
+#include "app/output_file.h"
 #include "app/readback.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -86,6 +87,10 @@ static bool WriteVideoFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t) {
 }
 
 static bool WriteFolderFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t frame) {
+    // After one failed write the frames still queued are dropped unsaid: one line tells it.
+    static bool failedBefore = false;  // the writer thread's own
+    if (frame == 0) failedBefore = false;
+    if (failedBefore) return false;
     // Same picture as ReadPicture gives: top row first, RGBA, opaque.
     static std::vector<uint8_t> rgba;  // the writer thread's own
     size_t stride = static_cast<size_t>(folderWidth) * 4;
@@ -103,9 +108,8 @@ static bool WriteFolderFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t f
     char name[32];
     snprintf(name, sizeof name, "frame_%06lld.png", static_cast<long long>(frame));
     std::string path = captureFolder + name;
-    if (WritePng(path.c_str(), rgba, folderWidth, folderHeight)) return true;
-    fprintf(stderr, "capture: cannot write %s\n", path.c_str());
-    return false;
+    failedBefore = !WritePng(path.c_str(), rgba, folderWidth, folderHeight);  // a failure says why
+    return !failedBefore;
 }
 
 // The folder, with audio.txt saying where the soundtrack starts.
@@ -120,17 +124,11 @@ static bool PrepareFolder(const DemoOptions& o, const CapturePlan& plan, const s
     folderHeight = o.height;
     captureFolder = o.captureOut;
     if (captureFolder.back() != '/') captureFolder += '/';
-    std::string info = captureFolder + "audio.txt";
-    FILE* f = fopen(info.c_str(), "w");
-    if (!f) {
-        fprintf(stderr, "capture: cannot write %s\n", info.c_str());
-        return false;
-    }
-    fprintf(f, "# Start the soundtrack at offset_ms after frame_000000 (negative: that far into the track).\n");
-    fprintf(f, "offset_ms %s\n", plan.musicFrame >= 0 ? FormatNumber(plan.audioOffsetMs).c_str() : "none");
-    fprintf(f, "soundtrack %s\n", soundtrack.empty() ? "none" : soundtrack.c_str());
-    fprintf(f, "fps %s\n", FormatNumber(plan.fps).c_str());
-    return fclose(f) == 0;
+    std::string info = "# Start the soundtrack at offset_ms after frame_000000 (negative: that far into the track).\n";
+    info += "offset_ms " + (plan.musicFrame >= 0 ? FormatNumber(plan.audioOffsetMs) : std::string("none")) + "\n";
+    info += "soundtrack " + (soundtrack.empty() ? std::string("none") : soundtrack) + "\n";
+    info += "fps " + FormatNumber(plan.fps) + "\n";
+    return WriteWholeFile(captureFolder + "audio.txt", info.data(), info.size());
 }
 
 // A request the capture cannot carry out, said before any work; empty when there is none.
@@ -176,7 +174,11 @@ int RunCapture(const DemoOptions& o) {
     std::string soundtrack = SoundtrackPath();
     if (soundtrack.empty() && plan.musicFrame >= 0)
         fprintf(stderr, "capture: the soundtrack %s is missing; the capture has no sound\n", kSoundtrackPath);
-    if (video ? !EncoderStart(EncoderArguments(o, plan, soundtrack)) : !PrepareFolder(o, plan, soundtrack)) return 1;
+    // The video is encoded under a partial name and moved into place once the encoder ended well.
+    DemoOptions encoded = o;
+    encoded.captureOut = PartialName(o.captureOut);
+    if (video ? !EncoderStart(EncoderArguments(encoded, plan, soundtrack)) : !PrepareFolder(o, plan, soundtrack))
+        return 1;
 
     // A dead encoder shows up as a failed write, not as a signal that ends us.
     captureStopRequested = 0;
@@ -191,18 +193,24 @@ int RunCapture(const DemoOptions& o) {
     ShowProgress(run.written, FramesToWrite(plan), elapsed, true);
     double encoderCpuSec = 0.0;
     bool failed = ReadBackFailed();
-    if (video && !EncoderFinish(&encoderCpuSec)) failed = true;
+    std::string encoderFailure;
+    if (video && !EncoderFinish(&encoderCpuSec, encoderFailure)) failed = true;
     SystemRestoreInterrupt();
+    // Stopped by Ctrl-C, the encoder still ends the file well: it is playable and kept.
+    if (video && failed) {
+        DiscardPartial(encoded.captureOut);
+        SayNotWritten(o.captureOut,
+                      encoderFailure.empty() ? "a frame could not be handed to the encoder" : encoderFailure);
+    } else if (video && !CommitPartial(encoded.captureOut, o.captureOut)) {
+        failed = true;
+    }
 
     // Music started during the unseen replay is first seen in the first written frame.
     int64_t musicExpected = std::max(plan.musicFrame, plan.firstWritten);
     if (plan.musicFrame >= 0 && run.musicSeenAt >= 0 && run.musicSeenAt != musicExpected)
         fprintf(stderr, "capture: warning: the music started in frame %lld, not %lld as planned\n",
                 static_cast<long long>(run.musicSeenAt), static_cast<long long>(musicExpected));
-    if (failed) {
-        fprintf(stderr, "capture: %s is incomplete\n", o.captureOut.c_str());
-        return 1;
-    }
+    if (failed) return 1;  // what failed has been said
     double seconds = static_cast<double>(run.written) * plan.stepMs / 1000.0;
     fprintf(stderr, "capture: %s %lld frames (%.2f s at %g fps) to %s\n", run.stopped ? "interrupted; wrote" : "wrote",
             static_cast<long long>(run.written), seconds, o.fps, o.captureOut.c_str());

@@ -20,8 +20,8 @@ int64_t FirstFrameAtOrAfter(const FrameStep& step, double t);
 int64_t FrameAtOrBefore(const FrameStep& step, double t);
 
 // The frames an offline run draws at full size and hands to its callback: ascending, disjoint
-// index ranges [first, last]. Every other frame is replayed into a single pixel with the same
-// GL calls, so the state the show carries from frame to frame (particles, spins, re-seeds,
+// index ranges [first, last]. Every other frame is replayed unseen, making the same GL calls
+// with nothing drawn, so the state the show carries from frame to frame (particles, spins, re-seeds,
 // fades) moves exactly while hardly anything is drawn. Nothing else is shared between runs, so
 // pieces of one long render can run as separate processes.
 struct FrameRange {
@@ -75,6 +75,7 @@ double OfflineShare(const OfflineRun& run);
 
 // Reads the picture area of the back buffer as RGBA rows, top row first.
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height);
+// Writes the picture as a PNG file, whole or not at all; false, with the reason said, on failure.
 bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height);
 
 int RunShot(const DemoOptions& options);

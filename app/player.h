@@ -38,8 +38,16 @@ void PaceFrame();
 // every GL state as it found it.
 void DrawOverlay(double timeMs, double lastFrameMs);
 
-// Replays the show's carried state from 0 up to fromMs at the offline step, drawing into a
-// single pixel, with the music held; leaves the clock at fromMs and frameMs as an offline run
+// Pause: after each live frame the picture is kept (copied on the card); while paused the window
+// shows that copy with a "paused" mark, and no show frame is rendered.
+void KeepPicture();
+// Draws the kept picture with the mark into the back buffer, every GL state left as it was.
+void DrawPausedPicture();
+// Draws it and presents it (when a live frame has been kept).
+void ShowPausedPicture();
+
+// Replays the show's carried state from 0 up to fromMs at the offline step, unseen, with
+// the music held; leaves the clock at fromMs and frameMs as an offline run
 // would have it for that frame. Meanwhile the window shows a line saying how far it has got.
 void ReplayTo(double fromMs, const DemoOptions& options);
 // The replay in pieces of about budgetMs of wall time (a browser tab, run from StartReplay);

@@ -1,6 +1,6 @@
 // Many stills from one pass over the show: every requested time is written as it is passed, so
-// ninety pictures cost one run instead of ninety, and only their frames are drawn in full. The reference frames are made this way, by this
-// program on any platform, so that they can be compared with any build's.
+// ninety pictures cost one run instead of ninety, and only their frames are drawn in full. The reference frames are
+// made this way, by this program on any platform, so that they can be compared with any build's.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -29,8 +29,7 @@ static bool ShotsFrame(int index, double t, void* user) {
         if (rgba.empty()) ReadPicture(rgba, run->options->width, run->options->height);
         std::string path = run->options->shotsDir + "/" + std::to_string(times[run->next]) + ".png";
         if (!WritePng(path.c_str(), rgba, run->options->width, run->options->height)) {
-            fprintf(stderr, "could not write %s\n", path.c_str());
-            run->failed = true;
+            run->failed = true;  // the write has said why
             return false;
         }
         ++run->next;

@@ -27,6 +27,7 @@ static bool deviceOpen = false;    // the element exists
 static bool streamMade = false;    // handle 1 refers to it
 static bool silentStream = false;  // offscreen: accepted, plays nothing
 static bool musicMuted = false;    // M key
+static std::string streamRefusal;  // what was wrong with the last soundtrack refused
 
 // ---- the element (Module.music) ----
 // After a start, seek or resume the element's position stands still until playback really goes
@@ -109,14 +110,21 @@ bool BASS_Init(int /*device*/, uint32_t /*frequency*/, uint32_t /*flags*/, void*
 
 HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length, uint32_t /*flags*/) {
     if (fromMemory || offset != 0 || length != 0 || streamMade || silentStream) return 0;
+    streamRefusal.clear();
     std::string path = ResolveDataPath(file);
-    if (path.empty() || !LooksLikeMp3(path.c_str())) return 0;
-    if (!deviceOpen)
-        silentStream = true;
-    else if (JsAudioLoad(path.c_str()))
-        streamMade = true;
-    else
+    if (path.empty()) return 0;
+    if (!LooksLikeMp3(path.c_str())) {
+        streamRefusal = path + " is an MP3 the decoder refuses (no MP3 header at its start)";
         return 0;
+    }
+    if (!deviceOpen) {
+        silentStream = true;
+    } else if (JsAudioLoad(path.c_str())) {
+        streamMade = true;
+    } else {
+        streamRefusal = path + " could not be handed to the page's audio element";
+        return 0;
+    }
     ++audioStreamsOpened;
     return 1;
 }
@@ -129,6 +137,8 @@ bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
     JsAudioGo();
     return true;
 }
+
+const char* StreamRefusal() { return streamRefusal.c_str(); }
 
 // ---- player controls ----
 void MusicStop() {
