@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/offline.h"
+#include "app/output_file.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
 #include "platform/system.h"
@@ -109,9 +111,19 @@ static void PrintRow(FILE* f, const char* name, const char* span, const std::vec
             ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()), floorMs > 0.0 ? median / floorMs : 0.0);
 }
 
-static void JsonRow(FILE* f, int window, const std::vector<double>& ms, double floorMs) {
+// printf into a growing text: the JSON is made whole in memory, then written whole or not at all.
+static void Appendf(std::string& out, const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    out += line;
+}
+
+static void JsonRow(std::string& f, int window, const std::vector<double>& ms, double floorMs) {
     double median = Median(ms);
-    fprintf(f,
+    Appendf(f,
             "{\"window\": %d, \"frames\": %zu, \"median_ms\": %.6f, \"p95_ms\": %.6f, \"max_ms\": %.6f, "
             "\"ratio_to_floor\": %.6f}",
             window, ms.size(), median, Percentile(ms, 0.95), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()),
@@ -127,7 +139,7 @@ int RunBench(const DemoOptions& o) {
     benchEnteredAt = BenchClock::now();
     if (getenv(kProbeEnv)) {
         run.probe = true;
-        RunOfflineFrames(OfflineStep(o), 0.0, BenchFrame, &run);
+        RunAllOfflineFrames(OfflineStep(o), 0.0, BenchFrame, &run);
         return 0;
     }
 
@@ -152,7 +164,7 @@ int RunBench(const DemoOptions& o) {
             o.height, o.stepMs);
     BenchClock::time_point started = BenchClock::now();
     run.frameStart = started;
-    RunOfflineFrames(step, FrameTime(step, lastIndex), BenchFrame, &run);
+    RunAllOfflineFrames(step, FrameTime(step, lastIndex), BenchFrame, &run);
     double wallSec = std::chrono::duration<double>(BenchClock::now() - started).count();
 
     double peakMb = SystemPeakMemoryBytes() / kBytesPerMb;
@@ -180,28 +192,21 @@ int RunBench(const DemoOptions& o) {
            wallSec, loadBefore, loadAfter);
 
     if (o.jsonFile.empty()) return 0;
-    FILE* f = fopen(o.jsonFile.c_str(), "w");
-    if (!f) {
-        fprintf(stderr, "bench: cannot write %s\n", o.jsonFile.c_str());
-        return 1;
-    }
-    fprintf(f, "{\n  \"width\": %d,\n  \"height\": %d,\n  \"step_ms\": %.6f,\n", o.width, o.height, o.stepMs);
-    fprintf(f, "  \"startup_ms\": %.3f,\n  \"peak_rss_mb\": %.3f,\n  \"fps\": %.3f,\n", startupMs, peakMb, fps);
-    fprintf(f, "  \"load_average\": [%.2f, %.2f],\n", loadBefore, loadAfter);
-    fprintf(f, "  \"startup_parts_ms\": {\"loading\": %.3f, \"set_up\": %.3f, \"first_frame\": %.3f},\n",
+    std::string f;
+    Appendf(f, "{\n  \"width\": %d,\n  \"height\": %d,\n  \"step_ms\": %.6f,\n", o.width, o.height, o.stepMs);
+    Appendf(f, "  \"startup_ms\": %.3f,\n  \"peak_rss_mb\": %.3f,\n  \"fps\": %.3f,\n", startupMs, peakMb, fps);
+    Appendf(f, "  \"load_average\": [%.2f, %.2f],\n", loadBefore, loadAfter);
+    Appendf(f, "  \"startup_parts_ms\": {\"loading\": %.3f, \"set_up\": %.3f, \"first_frame\": %.3f},\n",
             Median(loading), Median(setUp), Median(firstFrame));
-    fprintf(f, "  \"windows\": [\n");
+    Appendf(f, "  \"windows\": [\n");
     for (int k = 1; k <= kTimelineWindows; ++k) {
-        fprintf(f, "    ");
+        Appendf(f, "    ");
         JsonRow(f, k, run.frameMsByWindow[k], floorMs);
-        fprintf(f, k < kTimelineWindows ? ",\n" : "\n");
+        f += k < kTimelineWindows ? ",\n" : "\n";
     }
-    fprintf(f, "  ],\n  \"floor\": ");
+    Appendf(f, "  ],\n  \"floor\": ");
     JsonRow(f, 0, floorFrames, floorMs);
-    fprintf(f, "\n}\n");
-    if (fclose(f) != 0) {
-        fprintf(stderr, "bench: cannot write %s\n", o.jsonFile.c_str());
-        return 1;
-    }
+    Appendf(f, "\n}\n");
+    if (!WriteWholeFile(o.jsonFile, f.data(), f.size())) return 1;  // it has said why
     return 0;
 }

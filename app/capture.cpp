@@ -2,6 +2,7 @@
 // per frame and hands every frame of the chosen range to the encoder (a video with the
 // soundtrack) or to numbered PNG files. Depends on the capture plan, the read-back, the encoder,
 // the offline frame driver and the platform's process-and-system seam.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "app/capture_plan.h"
 #include "app/encoder.h"
 #include "app/offline.h"
+#include "app/output_file.h"
 #include "app/readback.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -28,9 +30,8 @@ static const int kExitInterrupted = 130;
 struct CaptureRun {
     const CapturePlan* plan;
     std::chrono::steady_clock::time_point started;
-    int64_t rendered;
     int64_t written;
-    int64_t musicSeenAt;  // frame in which musicStarted turned true
+    int64_t musicSeenAt;  // first written frame that saw musicStarted true
     bool stopped;
 };
 
@@ -86,6 +87,10 @@ static bool WriteVideoFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t) {
 }
 
 static bool WriteFolderFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t frame) {
+    // After one failed write the frames still queued are dropped unsaid: one line tells it.
+    static bool failedBefore = false;  // the writer thread's own
+    if (frame == 0) failedBefore = false;
+    if (failedBefore) return false;
     // Same picture as ReadPicture gives: top row first, RGBA, opaque.
     static std::vector<uint8_t> rgba;  // the writer thread's own
     size_t stride = static_cast<size_t>(folderWidth) * 4;
@@ -103,9 +108,8 @@ static bool WriteFolderFrame(const std::vector<uint8_t>& bgraBottomUp, int64_t f
     char name[32];
     snprintf(name, sizeof name, "frame_%06lld.png", static_cast<long long>(frame));
     std::string path = captureFolder + name;
-    if (WritePng(path.c_str(), rgba, folderWidth, folderHeight)) return true;
-    fprintf(stderr, "capture: cannot write %s\n", path.c_str());
-    return false;
+    failedBefore = !WritePng(path.c_str(), rgba, folderWidth, folderHeight);  // a failure says why
+    return !failedBefore;
 }
 
 // The folder, with audio.txt saying where the soundtrack starts.
@@ -120,17 +124,11 @@ static bool PrepareFolder(const DemoOptions& o, const CapturePlan& plan, const s
     folderHeight = o.height;
     captureFolder = o.captureOut;
     if (captureFolder.back() != '/') captureFolder += '/';
-    std::string info = captureFolder + "audio.txt";
-    FILE* f = fopen(info.c_str(), "w");
-    if (!f) {
-        fprintf(stderr, "capture: cannot write %s\n", info.c_str());
-        return false;
-    }
-    fprintf(f, "# Start the soundtrack at offset_ms after frame_000000 (negative: that far into the track).\n");
-    fprintf(f, "offset_ms %s\n", plan.musicFrame >= 0 ? FormatNumber(plan.audioOffsetMs).c_str() : "none");
-    fprintf(f, "soundtrack %s\n", soundtrack.empty() ? "none" : soundtrack.c_str());
-    fprintf(f, "fps %s\n", FormatNumber(plan.fps).c_str());
-    return fclose(f) == 0;
+    std::string info = "# Start the soundtrack at offset_ms after frame_000000 (negative: that far into the track).\n";
+    info += "offset_ms " + (plan.musicFrame >= 0 ? FormatNumber(plan.audioOffsetMs) : std::string("none")) + "\n";
+    info += "soundtrack " + (soundtrack.empty() ? std::string("none") : soundtrack) + "\n";
+    info += "fps " + FormatNumber(plan.fps) + "\n";
+    return WriteWholeFile(captureFolder + "audio.txt", info.data(), info.size());
 }
 
 // A request the capture cannot carry out, said before any work; empty when there is none.
@@ -153,10 +151,9 @@ static std::string RefusedRequest(const DemoOptions& o, bool video) {
 // ---- frame loop ----
 static bool CaptureFrame(int index, double, void* user) {
     CaptureRun* run = static_cast<CaptureRun*>(user);
-    run->rendered = index + 1;
     if (run->musicSeenAt < 0 && musicStarted) run->musicSeenAt = index;
-    if (index >= run->plan->firstWritten) ReadFrame(run->written++);
-    ShowProgress(run->rendered, run->plan->lastRendered + 1, SecondsSince(run->started), false);
+    ReadFrame(run->written++);
+    ShowProgress(run->written, FramesToWrite(*run->plan), SecondsSince(run->started), false);
     run->stopped = captureStopRequested || ReadBackFailed();
     return !run->stopped;
 }
@@ -177,29 +174,43 @@ int RunCapture(const DemoOptions& o) {
     std::string soundtrack = SoundtrackPath();
     if (soundtrack.empty() && plan.musicFrame >= 0)
         fprintf(stderr, "capture: the soundtrack %s is missing; the capture has no sound\n", kSoundtrackPath);
-    if (video ? !EncoderStart(EncoderArguments(o, plan, soundtrack)) : !PrepareFolder(o, plan, soundtrack)) return 1;
+    // The video is encoded under a partial name and moved into place once the encoder ended well.
+    DemoOptions encoded = o;
+    encoded.captureOut = PartialName(o.captureOut);
+    if (video ? !EncoderStart(EncoderArguments(encoded, plan, soundtrack)) : !PrepareFolder(o, plan, soundtrack))
+        return 1;
 
     // A dead encoder shows up as a failed write, not as a signal that ends us.
     captureStopRequested = 0;
     SystemCatchInterrupt(&captureStopRequested);
     StartReadBack(o.width, o.height, video ? WriteVideoFrame : WriteFolderFrame);
-    CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, 0, musicStarted ? 0 : -1, false};
-    RunOfflineFrames(CaptureStep(plan), CaptureFrameMs(plan, plan.lastRendered), CaptureFrame, &run);
+    CaptureRun run = {&plan, std::chrono::steady_clock::now(), 0, musicStarted ? 0 : -1, false};
+    // The frames before --from are replayed unseen on the capture's own grid.
+    RunOfflineFrames(CaptureStep(plan), CaptureFrameMs(plan, plan.lastRendered),
+                     FramePlan{{plan.firstWritten, plan.lastRendered}}, CaptureFrame, &run);
     FinishReadBack();
     double elapsed = SecondsSince(run.started);
-    ShowProgress(run.rendered, plan.lastRendered + 1, elapsed, true);
+    ShowProgress(run.written, FramesToWrite(plan), elapsed, true);
     double encoderCpuSec = 0.0;
     bool failed = ReadBackFailed();
-    if (video && !EncoderFinish(&encoderCpuSec)) failed = true;
+    std::string encoderFailure;
+    if (video && !EncoderFinish(&encoderCpuSec, encoderFailure)) failed = true;
     SystemRestoreInterrupt();
-
-    if (plan.musicFrame >= 0 && run.musicSeenAt >= 0 && run.musicSeenAt != plan.musicFrame)
-        fprintf(stderr, "capture: warning: the music started in frame %lld, not %lld as planned\n",
-                static_cast<long long>(run.musicSeenAt), static_cast<long long>(plan.musicFrame));
-    if (failed) {
-        fprintf(stderr, "capture: %s is incomplete\n", o.captureOut.c_str());
-        return 1;
+    // Stopped by Ctrl-C, the encoder still ends the file well: it is playable and kept.
+    if (video && failed) {
+        DiscardPartial(encoded.captureOut);
+        SayNotWritten(o.captureOut,
+                      encoderFailure.empty() ? "a frame could not be handed to the encoder" : encoderFailure);
+    } else if (video && !CommitPartial(encoded.captureOut, o.captureOut)) {
+        failed = true;
     }
+
+    // Music started during the unseen replay is first seen in the first written frame.
+    int64_t musicExpected = std::max(plan.musicFrame, plan.firstWritten);
+    if (plan.musicFrame >= 0 && run.musicSeenAt >= 0 && run.musicSeenAt != musicExpected)
+        fprintf(stderr, "capture: warning: the music started in frame %lld, not %lld as planned\n",
+                static_cast<long long>(run.musicSeenAt), static_cast<long long>(musicExpected));
+    if (failed) return 1;  // what failed has been said
     double seconds = static_cast<double>(run.written) * plan.stepMs / 1000.0;
     fprintf(stderr, "capture: %s %lld frames (%.2f s at %g fps) to %s\n", run.stopped ? "interrupted; wrote" : "wrote",
             static_cast<long long>(run.written), seconds, o.fps, o.captureOut.c_str());

@@ -6,8 +6,8 @@
 
 #include "app/offline.h"
 
-// Frame i is rendered at demo time i * 1000 / fps. Frames before firstWritten are rendered (the
-// carried state needs them) but not written.
+// Frame i is rendered at demo time i * 1000 / fps. Frames before firstWritten are replayed unseen
+// (the carried state needs them) and not written.
 struct CapturePlan {
     double fps;
     double stepMs;         // 1000 / fps
@@ -18,6 +18,7 @@ struct CapturePlan {
 };
 CapturePlan PlanCapture(double fps, double fromMs, double toMs);
 inline FrameStep CaptureStep(const CapturePlan& plan) { return FrameStep{1000.0, plan.fps}; }
+inline int64_t FramesToWrite(const CapturePlan& plan) { return plan.lastRendered - plan.firstWritten + 1; }
 inline double CaptureFrameMs(const CapturePlan& plan, int64_t i) { return FrameTime(CaptureStep(plan), i); }
 
 // Millisecond figures to the microsecond, without trailing zeros ("-500", "1033.333").

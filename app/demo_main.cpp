@@ -1,4 +1,6 @@
 // The program's whole life: options, the display-mode question, window, loop, teardown.
+#include "app/demo_main.h"
+
 #include <cstdio>
 
 #include "app/messages.h"

@@ -2,7 +2,6 @@
 // Depends on the capture plan and ffmpeg on PATH.
 #include "app/encoder.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -21,18 +20,6 @@ static const int kPipeBytes = 1 << 20;  // the usual limit for unprivileged pipe
 static ChildProcess encoder;  // with the pipe into its stdin
 
 // ---- module functions ----
-bool EndsWithNoCase(const std::string& name, const char* suffix) {
-    size_t n = strlen(suffix);
-    if (name.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (tolower(static_cast<unsigned char>(name[name.size() - n + i])) != suffix[i]) return false;
-    return true;
-}
-
-bool IsVideoName(const std::string& name) {
-    return EndsWithNoCase(name, ".mp4") || EndsWithNoCase(name, ".mkv") || EndsWithNoCase(name, ".webm");
-}
-
 std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePlan& plan,
                                           const std::string& soundtrack) {
     bool webm = EndsWithNoCase(o.captureOut, ".webm");
@@ -40,9 +27,11 @@ std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePla
     double audioOffsetMs = plan.audioOffsetMs;
     char size[32];
     snprintf(size, sizeof size, "%dx%d", o.width, o.height);
-    std::vector<std::string> a = {kFfmpeg, "-hide_banner", "-nostdin",          "-nostats", "-loglevel", "error",
-                                  "-y",    "-f",           "rawvideo",          "-pix_fmt", "bgra",      "-video_size",
-                                  size,    "-framerate",   FormatNumber(o.fps), "-i",       "pipe:0"};
+    // -xerror: a failed write of the file (a full disk, say) is a failure, not a note and exit 0.
+    std::vector<std::string> a = {
+        kFfmpeg,       "-hide_banner", "-nostdin",   "-nostats",          "-loglevel", "error",
+        "-xerror",     "-y",           "-f",         "rawvideo",          "-pix_fmt",  "bgra",
+        "-video_size", size,           "-framerate", FormatNumber(o.fps), "-i",        "pipe:0"};
     if (withAudio) {
         // Past the music's start the track is entered part-way, so that it stays in sync.
         char seek[64];
@@ -78,11 +67,8 @@ bool EncoderStart(const std::vector<std::string>& args) {
     std::string error;
     SpawnResult started = SystemSpawn(args, ChildPipe::ToStdin, kPipeBytes, encoder, error);
     if (started == SpawnResult::NotFound) {
-        fprintf(stderr,
-                "capture: ffmpeg was not found on PATH; video capture needs it.\n"
-                "  Install it with:  sudo apt-get install ffmpeg\n"
-                "  (on Windows: ffmpeg.exe from ffmpeg.org/download.html, on PATH or beside brimvale.exe)\n"
-                "  (or capture PNG frames to a folder instead: --capture FOLDER)\n");
+        fprintf(stderr, "capture: %s\n  (or capture PNG frames to a folder instead: --capture FOLDER)\n",
+                SystemFfmpegHint());
         return false;
     }
     if (started != SpawnResult::Started) {
@@ -94,14 +80,17 @@ bool EncoderStart(const std::vector<std::string>& args) {
 
 bool EncoderWrite(const void* data, size_t size) { return SystemWriteAll(encoder, data, size); }
 
-bool EncoderFinish(double* cpuSec) {
+bool EncoderFinish(double* cpuSec, std::string& failure) {
     ChildEnd end;
-    if (!SystemWait(encoder, end)) return false;
-    if (cpuSec) *cpuSec = end.cpuSec;
-    if (end.exited && end.status == 0) return true;
-    if (end.exited)
-        fprintf(stderr, "capture: ffmpeg failed with exit status %d\n", end.status);
-    else
-        fprintf(stderr, "capture: ffmpeg was ended by signal %d\n", end.signal);
+    char text[96] = "ffmpeg could not be waited for";
+    if (SystemWait(encoder, end)) {
+        if (cpuSec) *cpuSec = end.cpuSec;
+        if (end.exited && end.status == 0) return true;
+        if (end.exited)
+            snprintf(text, sizeof text, "ffmpeg failed with exit status %d (its reason is above)", end.status);
+        else
+            snprintf(text, sizeof text, "ffmpeg was ended by signal %d", end.signal);
+    }
+    failure = text;
     return false;
 }

@@ -7,11 +7,7 @@
 
 #include "app/capture_plan.h"
 #include "app/options.h"
-
-// True for the names a video is written to (.mp4, .mkv, .webm, any case).
-bool IsVideoName(const std::string& name);
-// True when name ends with suffix (given in lower case), whatever the name's case.
-bool EndsWithNoCase(const std::string& name, const char* suffix);
+#include "app/output_file.h"  // IsVideoName
 
 // The command line for a capture to o.captureOut: BGRA frames of o.width x o.height on stdin;
 // the soundtrack, when there is one and the plan starts the music, delayed or entered part-way.
@@ -21,5 +17,6 @@ std::vector<std::string> EncoderArguments(const DemoOptions& o, const CapturePla
 bool EncoderStart(const std::vector<std::string>& args);
 // One frame's bytes; false once the encoder no longer reads.
 bool EncoderWrite(const void* data, size_t size);
-// Closes the pipe and waits for the encoder; true when it ended well. cpuSec gets its CPU time.
-bool EncoderFinish(double* cpuSec);
+// Closes the pipe and waits for the encoder; true when it ended well, else failure says how it
+// ended. cpuSec gets its CPU time.
+bool EncoderFinish(double* cpuSec, std::string& failure);

@@ -1,3 +1,3 @@
-#include "app/shell.h"
+#include "app/demo_main.h"
 
 int main(int argc, char** argv) { return DemoMain(argc, argv); }

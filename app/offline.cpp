@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/output_file.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "scenes/timeline.h"
@@ -24,6 +25,11 @@ int64_t FirstFrameAtOrAfter(const FrameStep& step, double t) {
     return i;
 }
 
+int64_t FrameAtOrBefore(const FrameStep& step, double t) {
+    int64_t i = FirstFrameAtOrAfter(step, t);
+    return FrameTime(step, i) > t ? i - 1 : i;
+}
+
 // One offline frame at time t; previous is the time of the frame before it.
 static void RenderOfflineFrame(double t, double previous) {
     frameMs = t - previous;
@@ -34,28 +40,78 @@ static void RenderOfflineFrame(double t, double previous) {
     glFlush();
 }
 
-void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
-    double previous = 0.0;
-    for (int64_t i = 0;; ++i) {
-        // Times come from the frame index, not a running sum, so long runs do not drift.
-        double t = std::min(FrameTime(step, i), endMs);
-        StartMusicWithTitle(t);  // a replay (below) leaves the music to the live loop
-        RenderOfflineFrame(t, previous);
-        previous = t;
-        if (!onFrame(static_cast<int>(i), t, user)) return;
-        HandleFrameKeys();
-        if (t >= endMs) return;
-    }
+// Unseen frames make every GL call of a frame, so all state moves, but draw nothing: a one-pixel
+// viewport under an empty scissor box (rasterising even one pixel cost a quarter more). The
+// picture's viewport and scissor wait on the attribute stack meanwhile.
+static void BeginUnseen() {
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPushAttrib(GL_VIEWPORT_BIT | GL_SCISSOR_BIT);
+    glViewport(viewport[0], viewport[1], 1, 1);
+    glScissor(viewport[0], viewport[1], 0, 0);
+    glEnable(GL_SCISSOR_TEST);
 }
 
-double ReplayFrames(const FrameStep& step, double untilMs) {
+struct FrameDrive {
+    FrameStep step;
+    int64_t lastIndex;  // the run's last frame
+    double endMs;       // no frame time lies past it
+    const FramePlan* plan;
+    bool startsMusic;  // offline runs start it with the title; a live replay leaves it to the loop
+    bool (*onFrame)(int, double, void*);
+    void (*progress)(double, void*);
+    void* user;
+};
+
+// The one frame driver of every offline mode and of the live late start. Returns the time of
+// the last frame it rendered.
+static double DriveFrames(const FrameDrive& d) {
+    static const FramePlan kNothingShown;
+    const FramePlan& plan = d.plan ? *d.plan : kNothingShown;
     double previous = 0.0;
-    for (int64_t i = 0;; ++i) {
-        double t = FrameTime(step, i);
-        if (t >= untilMs) return previous;
+    size_t range = 0;
+    bool unseen = false;
+    for (int64_t i = 0; i <= d.lastIndex; ++i) {
+        // Times come from the frame index, not a running sum, so long runs do not drift.
+        double t = std::min(FrameTime(d.step, i), d.endMs);
+        while (range < plan.size() && plan[range].last < i) ++range;
+        bool shown = range < plan.size() && plan[range].first <= i;
+        if (!shown) {
+            // The next frame shown is white past the show's end: nothing carried reaches it.
+            double next = range < plan.size() ? std::min(FrameTime(d.step, plan[range].first), d.endMs) : t;
+            if (next > kDemoEndMs) {
+                previous = t;
+                continue;
+            }
+        }
+        if (!shown && !unseen) BeginUnseen();
+        if (shown && unseen) glPopAttrib();
+        unseen = !shown;
+        if (d.startsMusic) StartMusicWithTitle(t);
         RenderOfflineFrame(t, previous);
         previous = t;
+        if (shown && !d.onFrame(static_cast<int>(i), t, d.user)) break;
+        HandleFrameKeys();
+        if (d.progress) d.progress(t, d.user);
     }
+    if (unseen) glPopAttrib();
+    return previous;
+}
+
+void RunOfflineFrames(const FrameStep& step, double endMs, const FramePlan& plan, bool (*onFrame)(int, double, void*),
+                      void* user) {
+    if (plan.empty()) return;
+    int64_t last = std::min(plan.back().last, FirstFrameAtOrAfter(step, endMs));
+    DriveFrames(FrameDrive{step, last, endMs, &plan, true, onFrame, nullptr, user});
+}
+
+void RunAllOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int, double, void*), void* user) {
+    RunOfflineFrames(step, endMs, FramePlan{{0, FirstFrameAtOrAfter(step, endMs)}}, onFrame, user);
+}
+
+double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(double, void*), void* user) {
+    return DriveFrames(
+        FrameDrive{step, FirstFrameAtOrAfter(step, untilMs) - 1, untilMs, nullptr, false, nullptr, progress, user});
 }
 
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {
@@ -70,8 +126,20 @@ void ReadPicture(std::vector<uint8_t>& rgba, int width, int height) {
     for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
 }
 
+static void AppendBytes(void* context, void* data, int size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    static_cast<std::vector<uint8_t>*>(context)->insert(static_cast<std::vector<uint8_t>*>(context)->end(), bytes,
+                                                        bytes + size);
+}
+
 bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height) {
-    return stbi_write_png(path, width, height, 4, rgba.data(), width * 4) != 0;
+    // Encoded in memory, then written whole or not at all.
+    std::vector<uint8_t> png;
+    if (stbi_write_png_to_func(AppendBytes, &png, width, height, 4, rgba.data(), width * 4) == 0) {
+        SayNotWritten(path, "the PNG could not be encoded");
+        return false;
+    }
+    return WriteWholeFile(path, png.data(), png.size());
 }
 
 struct ShotState {
@@ -79,9 +147,8 @@ struct ShotState {
     bool written;
 };
 
-static bool ShotFrame(int, double t, void* user) {
+static bool ShotFrame(int, double, void* user) {
     ShotState* s = static_cast<ShotState*>(user);
-    if (t < s->options->shotMs) return true;
     std::vector<uint8_t> rgba;
     ReadPicture(rgba, s->options->width, s->options->height);
     s->written = WritePng(s->options->shotFile.c_str(), rgba, s->options->width, s->options->height);
@@ -93,10 +160,9 @@ int RunShot(const DemoOptions& options) {
         fprintf(stderr, "--shot: %.0f ms is past the end of the show (%.0f ms); the frame is white\n", options.shotMs,
                 kDemoEndMs);
     ShotState state = {&options, false};
-    RunOfflineFrames(OfflineStep(options), options.shotMs, ShotFrame, &state);
-    if (!state.written) {
-        fprintf(stderr, "could not write %s\n", options.shotFile.c_str());
-        return 1;
-    }
-    return 0;
+    FrameStep step = OfflineStep(options);
+    // The frame that reaches the shot's time, which lands exactly on it.
+    int64_t frame = FirstFrameAtOrAfter(step, options.shotMs);
+    RunOfflineFrames(step, options.shotMs, FramePlan{{frame, frame}}, ShotFrame, &state);
+    return state.written ? 0 : 1;  // a failed write has said why
 }

@@ -5,10 +5,6 @@
 
 #include "app/options.h"
 
-// Renders frames at demo times 0, step, 2 step, ... and lastly exactly at endMs, with frameMs
-// set to the previous frame's duration, so that all carried state evolves as in a live run.
-// After each frame onFrame(index, time, user) is called with the frame still in the back
-// buffer; returning false stops the run.
 // A frame duration as a ratio, so that frame i lands exactly on i * ms / frames (1000 ms over
 // 60 frames has no exact double; i * 1000 / 60 is exact wherever the true time is a whole ms).
 struct FrameStep {
@@ -20,16 +16,41 @@ inline double FrameTime(const FrameStep& step, int64_t i) { return static_cast<d
 FrameStep OfflineStep(const DemoOptions& options);
 // The first frame whose time reaches t (0 for t at or below 0), in the frame times' own arithmetic.
 int64_t FirstFrameAtOrAfter(const FrameStep& step, double t);
+// The last frame at or before t: what the screen shows at time t.
+int64_t FrameAtOrBefore(const FrameStep& step, double t);
 
-void RunOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
-                      void* user);
+// The frames an offline run draws at full size and hands to its callback: ascending, disjoint
+// index ranges [first, last]. Every other frame is replayed unseen, making the same GL calls
+// with nothing drawn, so the state the show carries from frame to frame (particles, spins, re-seeds,
+// fades) moves exactly while hardly anything is drawn. Nothing else is shared between runs, so
+// pieces of one long render can run as separate processes.
+struct FrameRange {
+    int64_t first;
+    int64_t last;
+};
+typedef std::vector<FrameRange> FramePlan;
 
-// Renders the frames of an offline run that come before untilMs (not the one at untilMs) and
-// returns the time of the last one rendered (0 when none was).
-double ReplayFrames(const FrameStep& step, double untilMs);
+// Renders the frames at demo times 0, step, 2 step, ... up to the plan's last frame, which
+// lands exactly on endMs when the grid passes it, with frameMs set to the previous frame's
+// duration, as in a live run. Planned frames are drawn at full size and onFrame(index, time,
+// user) is called with each still in the back buffer; returning false stops the run. Unplanned
+// frames past the show's end are skipped: the show is plain white there and carries nothing on.
+void RunOfflineFrames(const FrameStep& step, double endMs, const FramePlan& plan,
+                      bool (*onFrame)(int index, double timeMs, void* user), void* user);
+// Every frame up to endMs at full size (the benchmark measures them all).
+void RunAllOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
+                         void* user);
+
+// Replays, unseen, the frames of an offline run that come before untilMs (not the one at
+// untilMs) and returns the time of the last one (0 when none was). The music is left alone: a
+// live start enters it at the demo time. progress(doneMs, user), when given, is called now and
+// then on the way.
+double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(double doneMs, void* user) = nullptr,
+                    void* user = nullptr);
 
 // Reads the picture area of the back buffer as RGBA rows, top row first.
 void ReadPicture(std::vector<uint8_t>& rgba, int width, int height);
+// Writes the picture as a PNG file, whole or not at all; false, with the reason said, on failure.
 bool WritePng(const char* path, const std::vector<uint8_t>& rgba, int width, int height);
 
 int RunShot(const DemoOptions& options);

@@ -7,13 +7,16 @@
 #include "app/options.h"
 
 // ---- state ----
-extern bool livePlayer;       // set for live play: the music and pacing follow the loop
+extern bool livePlayer;       // the live player's steps are the loop's (UseLivePlayer)
 extern bool paused;           // Space: no frame is rendered, the clock and music stand still
 extern bool overlayShown;     // F1
 extern double paceFpsCap;     // --fps in live play, 0 for none
 extern bool pacingActive;     // the loop waits itself: presentation was found unpaced
 extern int musicRepositions;  // times the track was moved to the demo time (start excluded)
 extern double musicDriftMs;   // track position less demo time at the last frame, before any move
+
+// Hands the loop the player's steps (music, overlay, pacing, keys, pause), or takes them back.
+void UseLivePlayer(bool on);
 
 // A player key went down (first press only, not its repeats).
 void PlayerKey(unsigned vk);
@@ -31,9 +34,17 @@ void PaceFrame();
 // every GL state as it found it.
 void DrawOverlay(double timeMs, double lastFrameMs);
 
-// Replays the show's carried state from 0 up to fromMs at the offline step, drawing into a
-// single pixel without presenting, with the music held; leaves the clock at fromMs and frameMs
-// as an offline run would have it for that frame.
+// Pause: after each live frame the picture is kept (copied on the card); while paused the window
+// shows that copy with a "paused" mark, and no show frame is rendered.
+void KeepPicture();
+// Draws the kept picture with the mark into the back buffer, every GL state left as it was.
+void DrawPausedPicture();
+// Draws it and presents it (when a live frame has been kept).
+void ShowPausedPicture();
+
+// Replays the show's carried state from 0 up to fromMs at the offline step, unseen, with
+// the music held; leaves the clock at fromMs and frameMs as an offline run
+// would have it for that frame. Meanwhile the window shows a line saying how far it has got.
 void ReplayTo(double fromMs, const DemoOptions& options);
 
 // Live play with the player's options (--from, --fps, --loop, --step). Returns the exit code.

@@ -9,7 +9,6 @@
 #include <iterator>
 
 #include "app/messages.h"
-#include "app/player.h"
 #include "app/startup.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
@@ -38,8 +37,10 @@ float camRoll = 0.0f;                         // no key changes it
 float camYaw = 0.0f;                          // Left/Right
 float camPitch = 0.0f;                        // Page Up/Page Down
 
-static bool quitRequested = false;  // the loop's quit flag
-static bool reachedEnd = false;     // the loop was left because the show had ended
+static bool quitRequested = false;             // the loop's quit flag
+static bool reachedEnd = false;                // the loop was left because the show had ended
+static bool loopWaiting = false;               // the last iteration found the show held
+static const LoopSteps* loopSteps = nullptr;  // the caller's additions to each frame
 bool windowCreationFailed = false;  // no window or GL context could be made
 
 // ---- window ----
@@ -65,7 +66,7 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
         return 0;
     case WM_ACTIVATE:
         active = HiWord(wParam) == 0;
-        UpdateMusicHold();
+        if (loopSteps && loopSteps->activeChanged) loopSteps->activeChanged();
         return 0;
     case WM_CLOSE:
         PostQuitMessage(0);
@@ -74,7 +75,7 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
         if (wParam < 256) {
             bool firstPress = keys[wParam] == 0;  // held keys repeat; the player acts once
             keys[wParam] = 1;
-            if (firstPress) PlayerKey(static_cast<unsigned>(wParam));
+            if (firstPress && loopSteps && loopSteps->keyPressed) loopSteps->keyPressed(static_cast<unsigned>(wParam));
         }
         return 0;
     case WM_KEYUP:
@@ -159,18 +160,25 @@ void HandleFrameKeys() {
     if (keys[VK_NEXT]) camPitch += kCameraTurnDeg;
 }
 
+void SetLoopSteps(const LoopSteps* steps) { loopSteps = steps; }
+
+bool LoopWaiting() { return loopWaiting; }
+
+bool LoopReachedEnd() { return reachedEnd; }
+
 bool MainLoopIteration() {
+    loopWaiting = false;
     WindowMessage msg;
     if (PlatformPeekMessage(msg)) {
         if (msg.message == WM_QUIT) return false;
         WindowProc(msg.message, msg.wParam, msg.lParam);
         return true;
     }
-    if (!active || paused) {
-        // Minimised or paused: wait for the next message instead of spinning; the clock stands
-        // still. Escape still ends a paused show.
+    if (!active || (loopSteps && loopSteps->held && loopSteps->held())) {
+        // Minimised or paused: the clock stands still and the caller may wait for the next
+        // message instead of spinning. Escape still ends a paused show.
         if (active && keys[VK_ESCAPE]) return false;
-        PlatformWaitMessage();
+        loopWaiting = true;
         return true;
     }
     if (demoTimeMs > timelineBounds[kTimelineWindows - 1]) {
@@ -182,28 +190,40 @@ bool MainLoopIteration() {
         reachedEnd = false;
     } else {
         uint32_t t0 = GetTickCount();
-        if (livePlayer)
-            FollowMusic(demoTimeMs);
+        if (loopSteps && loopSteps->beforeFrame)
+            loopSteps->beforeFrame(demoTimeMs);
         else
             StartMusicWithTitle(demoTimeMs);
         RenderFrame(demoTimeMs, frameMs, CurrentCamera());
-        if (overlayShown) DrawOverlay(demoTimeMs, frameMs);
+        if (loopSteps && loopSteps->overDrawn) loopSteps->overDrawn(demoTimeMs, frameMs);
         PlatformSwapBuffers();
-        if (livePlayer) PaceFrame();
+        if (loopSteps && loopSteps->afterPresent) loopSteps->afterPresent();
         uint32_t t1 = GetTickCount();
         // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
-        frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
+        frameMs = loopSteps && loopSteps->frameDuration ? loopSteps->frameDuration(t0, t1)
+                                                        : static_cast<double>(static_cast<uint32_t>(t1 - t0));
         demoTimeMs += frameMs;
     }
     HandleFrameKeys();
     return !quitRequested;
 }
 
-bool RunMainLoop(double startMs) {
+void BeginLoop(double startMs) {
     demoTimeMs = startMs;
     quitRequested = false;
     reachedEnd = false;
-    while (MainLoopIteration()) {}
+    loopWaiting = false;
+}
+
+bool DesktopLoopIteration() {
+    if (!MainLoopIteration()) return false;
+    if (loopWaiting) PlatformWaitMessage();
+    return true;
+}
+
+bool RunMainLoop(double startMs) {
+    BeginLoop(startMs);
+    while (DesktopLoopIteration()) {}
     return reachedEnd;
 }
 

@@ -26,11 +26,36 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam);
 void ResizeViewport(int width, int height);
 
 // ---- loop ----
-// One iteration of the main loop; returns false once the loop is to be left.
+// What a caller adds to the show's frames: the live player its music, overlay, pacing and keys;
+// a browser its own clock. Every step may be nullptr. The loop calls them; it never calls up.
+struct LoopSteps {
+    void (*beforeFrame)(double timeMs);                   // nullptr: the music starts with the title
+    void (*overDrawn)(double timeMs, double lastFrameMs);  // drawn over the picture before it is presented
+    void (*afterPresent)();                               // within the frame's measured time (pacing)
+    void (*keyPressed)(unsigned vk);                      // first press of a key, not its repeats
+    void (*activeChanged)();                              // the window was minimised or restored
+    bool (*held)();                                       // true: no frame is drawn and the clock stands
+    // The frame's duration from the tick counts taken around it; nullptr: their difference.
+    double (*frameDuration)(uint32_t startTick, uint32_t endTick);
+};
+// The steps every later iteration uses (nullptr: the plain show). The caller keeps them alive.
+void SetLoopSteps(const LoopSteps* steps);
+
+// One iteration of the main loop: one message handled, or one frame drawn and presented, or
+// nothing while the show is held. Never blocks. Returns false once the loop is to be left.
 bool MainLoopIteration();
-// Runs the loop until it is left, the clock starting at startMs (0 for the whole show). True
-// when it was left because the show had ended, not by Escape or a close.
+// True when the last iteration found the show held (minimised or paused) and nothing to do: a
+// desktop caller may block until the next message, a browser waits for its next frame.
+bool LoopWaiting();
+// One iteration as the desktop runs it: when the show is held, it then blocks until the next
+// message arrives instead of spinning.
+bool DesktopLoopIteration();
+// The desktop loop: iterations until it is left, blocking while the show is held, the clock
+// starting at startMs (0 for the whole show). True when it was left because the show had
+// ended, not by Escape or a close.
 bool RunMainLoop(double startMs = 0.0);
+// True once the loop was left because the show had ended.
+bool LoopReachedEnd();
 // The free camera as it stands, for RenderFrame.
 CameraPose CurrentCamera();
 // The L key and camera keys, as processed after each frame.
@@ -42,6 +67,5 @@ void HandleFrameKeys();
 // frame sees. Textures, display lists and the stream that start-up made are kept. The looping
 // player calls it at the end of the show, the tests before each case.
 void ResetDemoState();
-
-// The whole program: options, question, window, loop, teardown. Returns the exit code.
-int DemoMain(int argc, char** argv);
+// Starts a loop at startMs: clock set, quit and end flags cleared (RunMainLoop does it itself).
+void BeginLoop(double startMs);

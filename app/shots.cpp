@@ -1,6 +1,6 @@
 // Many stills from one pass over the show: every requested time is written as it is passed, so
-// ninety pictures cost one run instead of ninety. The reference frames are made this way, by this
-// program on any platform, so that they can be compared with any build's.
+// ninety pictures cost one run instead of ninety, and only their frames are drawn in full. The reference frames are
+// made this way, by this program on any platform, so that they can be compared with any build's.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,12 +15,6 @@ struct ShotsRun {
     bool failed;
 };
 
-// The last frame of the grid at or before t: what the screen shows at time t.
-static int64_t FrameAtOrBefore(const FrameStep& step, double t) {
-    int64_t i = FirstFrameAtOrAfter(step, t);
-    return FrameTime(step, i) > t ? i - 1 : i;
-}
-
 static bool ShotsFrame(int index, double t, void* user) {
     ShotsRun* run = static_cast<ShotsRun*>(user);
     const std::vector<int64_t>& times = run->options->shotsMs;
@@ -32,8 +26,7 @@ static bool ShotsFrame(int index, double t, void* user) {
         if (rgba.empty()) ReadPicture(rgba, run->options->width, run->options->height);
         std::string path = run->options->shotsDir + "/" + std::to_string(times[run->next]) + ".png";
         if (!WritePng(path.c_str(), rgba, run->options->width, run->options->height)) {
-            fprintf(stderr, "could not write %s\n", path.c_str());
-            run->failed = true;
+            run->failed = true;  // the write has said why
             return false;
         }
         ++run->next;
@@ -53,8 +46,13 @@ int RunShots(const DemoOptions& options) {
         return 1;
     }
     ShotsRun run = {&options, OfflineStep(options), 0, false};
-    double endMs = FrameTime(run.step, FrameAtOrBefore(run.step, static_cast<double>(options.shotsMs.back())));
-    RunOfflineFrames(run.step, endMs, ShotsFrame, &run);
+    // Only the frames that stand for a requested time are drawn in full; the rest are replayed.
+    FramePlan plan;
+    for (int64_t ms : options.shotsMs) {
+        int64_t frame = FrameAtOrBefore(run.step, static_cast<double>(ms));
+        if (plan.empty() || plan.back().last < frame) plan.push_back(FrameRange{frame, frame});
+    }
+    RunOfflineFrames(run.step, FrameTime(run.step, plan.back().last), plan, ShotsFrame, &run);
     if (run.failed) return 1;
     if (run.next < options.shotsMs.size()) {
         fprintf(stderr, "--shots: %lld ms was not reached\n", static_cast<long long>(options.shotsMs[run.next]));

@@ -3,6 +3,9 @@
 
 #include "platform/gl.h"
 
+#include <cstdio>
+#include <string>
+
 #include "app/messages.h"
 #include "geometry/figure.h"
 #include "geometry/mesh.h"
@@ -41,13 +44,26 @@ static const TextureFile kTextureFiles[] = {
     {&fontTex, "data\\font.tga"},
 };
 
+// One line naming a data file that was found but refused, and what is wrong with it, beside the
+// design's empty box. A file found nowhere has had its line from the lookup.
+static void NoteDataFault(const std::string& fault) {
+    if (!fault.empty()) fprintf(stderr, "data: %s\n", fault.c_str());
+}
+
+static bool LoadTexture(Texture& slot, const char* path) {
+    std::string fault;
+    bool loaded = LoadTgaTexture(slot, path, &fault);
+    NoteDataFault(fault);
+    return loaded;
+}
+
 bool InitScene() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_TEXTURE_2D);
 
     for (const TextureFile& f : kTextureFiles)
-        if (!LoadTgaTexture(*f.slot, f.path)) ShowMessage(Message::TextureMissing);
+        if (!LoadTexture(*f.slot, f.path)) ShowMessage(Message::TextureMissing);
 
     meshListB = CompileMesh(meshDataB);
     BuildFigureLists();
@@ -56,7 +72,7 @@ bool InitScene() {
 
     InitParticles();
     glShadeModel(GL_SMOOTH);
-    if (!LoadTgaTexture(ringTex, "data\\ring.tga")) ShowMessage(Message::RingMissing);
+    if (!LoadTexture(ringTex, "data\\ring.tga")) ShowMessage(Message::RingMissing);
 
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
@@ -77,7 +93,10 @@ void InitAudio() {
     if ((BASS_GetVersion() >> 16) != 0x0203) ShowMessage(Message::WrongAudioVersion);
     BASS_Init(-1, 44100, 0, nullptr, nullptr);
     musicStream = BASS_StreamCreateFile(false, "data\\brimvale.mp3", 0, 0, 0);
-    if (musicStream == 0) ShowMessage(Message::MusicMissing);
+    if (musicStream == 0) {
+        NoteDataFault(StreamRefusal());
+        ShowMessage(Message::MusicMissing);
+    }
     musicStarted = false;
 }
 

@@ -40,14 +40,14 @@ function(brimvale_debian_changelog out)
   string(REGEX REPLACE "\n\n$" "\n" text "${text}")
   file(WRITE ${out} "${text}")
 endfunction()
+# Made at configure time, like the changelog itself: every install rule needs only the program's
+# own target or what configuring made, so `cmake --install` works after any build (./play builds
+# the program alone).
 set(BRIMVALE_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
 brimvale_debian_changelog(${BRIMVALE_PACKAGING_OUT}/changelog)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
-add_custom_command(OUTPUT ${BRIMVALE_PACKAGING_OUT}/changelog.gz
-  COMMAND gzip -9nfk ${BRIMVALE_PACKAGING_OUT}/changelog
-  DEPENDS ${BRIMVALE_PACKAGING_OUT}/changelog
-  VERBATIM)
-add_custom_target(brimvale_changelog ALL DEPENDS ${BRIMVALE_PACKAGING_OUT}/changelog.gz)
+execute_process(COMMAND gzip -9nc ${BRIMVALE_PACKAGING_OUT}/changelog
+  OUTPUT_FILE ${BRIMVALE_PACKAGING_OUT}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${BRIMVALE_PACKAGING_OUT}/changelog.gz DESTINATION share/doc/brimvale)
 
 set(CPACK_GENERATOR DEB)

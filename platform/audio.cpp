@@ -24,6 +24,7 @@ static bool deviceOpen = false;     // mixer output device running
 static Mix_Music* music = nullptr;  // the one stream; handle 1 refers to it
 static bool silentStream = false;   // stream accepted without a device: plays nothing
 static bool musicMuted = false;     // M key
+static std::string streamRefusal;   // what was wrong with the last soundtrack refused
 // Taken on the mixer's thread after each buffer is mixed: where the track stood and when.
 static std::atomic<double> mixedPositionMs{-1.0};
 static std::atomic<Uint64> mixedAt{0};
@@ -86,15 +87,22 @@ static bool LooksLikeMp3(const char* path) {
 }
 
 HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length, uint32_t /*flags*/) {
+    streamRefusal.clear();
     if (fromMemory || offset != 0 || length != 0 || music || silentStream) return 0;
     std::string path = ResolveDataPath(file);
     if (path.empty()) return 0;
     if (!deviceOpen) {
-        if (!LooksLikeMp3(path.c_str())) return 0;
+        if (!LooksLikeMp3(path.c_str())) {
+            streamRefusal = path + " is an MP3 the decoder refuses (no MP3 header at its start)";
+            return 0;
+        }
         silentStream = true;
     } else {
         music = Mix_LoadMUS(path.c_str());
-        if (!music) return 0;
+        if (!music) {
+            streamRefusal = path + " is an MP3 the decoder refuses (" + Mix_GetError() + ")";
+            return 0;
+        }
     }
     ++audioStreamsOpened;
     return 1;
@@ -108,6 +116,8 @@ bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
     ForgetPosition();
     return Mix_PlayMusic(music, 1) == 0;
 }
+
+const char* StreamRefusal() { return streamRefusal.c_str(); }
 
 void MusicStop() {
     if (music) Mix_HaltMusic();

@@ -12,6 +12,10 @@ HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset
                               uint32_t flags);  // 0 on failure
 bool BASS_ChannelPlay(HSTREAM handle, bool restart);
 
+// Why the last stream creation refused a file it found (its path and what is wrong), or an empty
+// string; a file found nowhere has been reported by the data lookup.
+const char* StreamRefusal();
+
 // ---- player controls over the one stream ----
 // Stops the stream; the next play starts it from the beginning.
 void MusicStop();

@@ -53,6 +53,11 @@ std::string SystemExecutablePath();
 void SystemCatchInterrupt(volatile sig_atomic_t* flag);
 void SystemRestoreInterrupt();
 
+// ---- files ----
+// Moves a finished file into place, replacing what is there in one step; false with the system's
+// reason otherwise.
+bool SystemReplaceFile(const std::string& from, const std::string& to, std::string& reason);
+
 // ---- system ----
 // One-minute load average, or -1 where the system keeps none.
 double SystemLoadAverage();
@@ -66,6 +71,8 @@ bool SystemHasDisplay();
 // The SDL video drivers that reach the desktop the environment names ("wayland,x11", say), or
 // nullptr where SDL's own choice is the desktop.
 const char* SystemDisplayDrivers();
+// What to tell a user who has no ffmpeg: where this system gets it and where the program looks.
+const char* SystemFfmpegHint();
 // The SDL video driver offline runs use: one that needs no display, or nullptr where there is
 // none and a hidden window stands in for it.
 const char* SystemOffscreenVideoDriver();

@@ -183,4 +183,15 @@ const char* SystemDisplayDrivers() {
     return x11 ? "x11" : nullptr;
 }
 
+bool SystemReplaceFile(const std::string& from, const std::string& to, std::string& reason) {
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    reason = strerror(errno);
+    return false;
+}
+
+const char* SystemFfmpegHint() {
+    return "ffmpeg was not found on PATH; video capture needs it.\n"
+           "  Install it with your package manager, e.g.:  sudo apt-get install ffmpeg";
+}
+
 const char* SystemOffscreenVideoDriver() { return "offscreen"; }

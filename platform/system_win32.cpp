@@ -200,4 +200,16 @@ bool SystemHasDisplay() { return true; }
 
 const char* SystemDisplayDrivers() { return nullptr; }
 
+bool SystemReplaceFile(const std::string& from, const std::string& to, std::string& reason) {
+    // rename() refuses an existing target here; this replaces it.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    reason = LastErrorText();
+    return false;
+}
+
+const char* SystemFfmpegHint() {
+    return "ffmpeg.exe was not found on PATH or beside brimvale.exe; video capture needs it.\n"
+           "  Download a build from ffmpeg.org/download.html and put ffmpeg.exe beside brimvale.exe";
+}
+
 const char* SystemOffscreenVideoDriver() { return nullptr; }

@@ -1,11 +1,12 @@
 // TGA texture loader: uncompressed 24/32-bit true-colour files into linear-filtered textures.
-// Depends on OpenDataFile (platform) for paths written with backslashes, and on GL 1.1.
+// Depends on ResolveDataPath (platform) for paths written with backslashes, and on GL 1.1.
 #include "render/texture.h"
 
 #include "platform/gl.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -27,37 +28,56 @@ static long RemainingBytes(FILE* file) {
 
 // ---- module functions ----
 
-bool ReadTga(FILE* file, Texture& texture) {
+// Records why a file was refused, for the start-up's note beside its box.
+static bool Refuse(std::string* fault, const std::string& why) {
+    if (fault) *fault = why;
+    return false;
+}
+
+static std::string Truncated(uint64_t have, uint64_t need) {
+    return "is truncated: " + std::to_string(have) + " of " + std::to_string(need) + " bytes";
+}
+
+bool ReadTga(FILE* file, Texture& texture, std::string* fault) {
     std::free(texture.pixels);
     texture.pixels = nullptr;
-    if (!file) return false;
+    if (fault) fault->clear();
+    if (!file) return Refuse(fault, "cannot be read");
+    static const char* const kNotTga = "is not a 24/32-bit uncompressed TGA";
+    const uint64_t headerBytes = sizeof kTgaReference + kTgaInfoBytes;
 
     uint8_t reference[sizeof kTgaReference];
-    if (std::fread(reference, 1, sizeof reference, file) != sizeof reference) return false;
-    if (std::memcmp(reference, kTgaReference, sizeof reference) != 0) return false;
+    const size_t got = std::fread(reference, 1, sizeof reference, file);
+    if (got != sizeof reference) return Refuse(fault, Truncated(got, headerBytes));
+    if (std::memcmp(reference, kTgaReference, sizeof reference) != 0) return Refuse(fault, kNotTga);
 
     uint8_t info[kTgaInfoBytes];
-    if (std::fread(info, 1, sizeof info, file) != sizeof info) return false;
+    const size_t gotInfo = std::fread(info, 1, sizeof info, file);
+    if (gotInfo != sizeof info) return Refuse(fault, Truncated(sizeof reference + gotInfo, headerBytes));
     // Stored before any check: a refused header still leaves its size in the record.
     texture.width = info[0] + 256u * info[1];
     texture.height = info[2] + 256u * info[3];
-    if (texture.width == 0 || texture.height == 0) return false;
-    if (info[4] != 24 && info[4] != 32) return false;
+    const std::string dimensions = std::to_string(texture.width) + " x " + std::to_string(texture.height);
+    if (texture.width == 0 || texture.height == 0) return Refuse(fault, "is an empty image (" + dimensions + ")");
+    if (info[4] != 24 && info[4] != 32)
+        return Refuse(fault, std::string(kNotTga) + " (" + std::to_string(info[4]) + "-bit)");
     texture.bpp = info[4];
 
     // 65535 x 65535 x 4 overflows 32 bits, so the size is formed in 64; the pixel block must
     // also be present before anything is allocated for it.
     const uint32_t bytesPerPixel = texture.bpp / 8;
     const uint64_t size = uint64_t{texture.width} * texture.height * bytesPerPixel;
-    if (size > UINT32_MAX) return false;
     const long remaining = RemainingBytes(file);
-    if (remaining < 0 || static_cast<uint64_t>(remaining) < size) return false;
+    if (remaining < 0) return Refuse(fault, "cannot be read");
+    if (static_cast<uint64_t>(remaining) < size)
+        return Refuse(fault, Truncated(headerBytes + static_cast<uint64_t>(remaining), headerBytes + size));
+    if (size > UINT32_MAX) return Refuse(fault, "is too large (" + dimensions + ")");
 
     uint8_t* pixels = static_cast<uint8_t*>(std::malloc(size));
-    if (!pixels) return false;
+    if (!pixels) return Refuse(fault, "does not fit in memory (" + dimensions + ")");
     if (std::fread(pixels, 1, size, file) != size) {
         std::free(pixels);
-        return false;
+        return Refuse(fault, "cannot be read");
     }
     for (uint64_t i = 0; i < size; i += bytesPerPixel) {
         const uint8_t blue = pixels[i];
@@ -68,12 +88,15 @@ bool ReadTga(FILE* file, Texture& texture) {
     return true;
 }
 
-bool LoadTgaTexture(Texture& texture, const char* path) {
-    FILE* file = OpenDataFile(path, "rb");
-    if (!file) return false;
-    const bool read = ReadTga(file, texture);
-    std::fclose(file);
-    if (!read) return false;
+bool LoadTgaTexture(Texture& texture, const char* path, std::string* fault) {
+    if (fault) fault->clear();
+    const std::string found = ResolveDataPath(path);  // reports a file found nowhere
+    if (found.empty()) return false;
+    FILE* file = std::fopen(found.c_str(), "rb");
+    std::string why;
+    const bool read = ReadTga(file, texture, &why);
+    if (file) std::fclose(file);
+    if (!read) return Refuse(fault, found + " " + why);
 
     glGenTextures(1, &texture.glName);
     glBindTexture(GL_TEXTURE_2D, texture.glName);

@@ -8,9 +8,11 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stb/stb_image.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -317,6 +319,7 @@ TEST_F(CaptureTest, MissingFfmpegIsAClearErrorBeforeAnyWork) {
     EXPECT_NE(code, 0);
     EXPECT_NE(err.find("ffmpeg"), std::string::npos) << err;
     EXPECT_NE(err.find("apt-get install ffmpeg"), std::string::npos) << err;
+    EXPECT_EQ(err.find("ffmpeg.exe"), std::string::npos) << "a Windows hint on Linux: " << err;
     EXPECT_FALSE(fs::exists(dir / "x.mp4"));
 }
 
@@ -360,6 +363,124 @@ TEST_F(CaptureTest, FolderFramesEqualShotsAtTheSameDemoTimes) {
         EXPECT_TRUE(frame == still) << name << " differs from the shot at " << shotMs << " ms";
         EXPECT_NE(frame, previous) << "the picture did not move";
         previous = frame;
+    }
+}
+
+TEST_F(CaptureTest, ALateCaptureReplaysToTheSameFramesAsOneFromTheStart) {
+    // 30 fps is not the stills' step; by 8 s the pulsing mesh has spun and its particles have
+    // stepped and re-seeded for hundreds of frames. The late capture replays them unseen.
+    const std::string common = " --fps 30 --to 8300 --size 64x48 --seed 7";
+    std::string err;
+    ASSERT_EQ(Shell(Program() + " --capture whole" + common, dir, nullptr, &err), 0) << err;
+    ASSERT_EQ(Shell(Program() + " --capture late --from 8000" + common, dir, nullptr, &err), 0) << err;
+    // 8000 ms is frame 240 of the whole; 240 .. 248 come before 8300 ms.
+    for (int j = 0; j < 9; ++j) {
+        char late[32], whole[32];
+        snprintf(late, sizeof late, "frame_%06d.png", j);
+        snprintf(whole, sizeof whole, "frame_%06d.png", 240 + j);
+        std::ifstream a(dir / "late" / late, std::ios::binary), b(dir / "whole" / whole, std::ios::binary);
+        std::string bytesA((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+        std::string bytesB((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(bytesA.empty()) << late;
+        EXPECT_TRUE(bytesA == bytesB) << late << " differs from " << whole;
+    }
+    EXPECT_FALSE(fs::exists(dir / "late" / "frame_000009.png"));
+}
+
+// ---- writes that fail ----
+namespace {
+
+// Runs the program in dir with every file it (or its encoder) writes limited to limitBytes;
+// SIGXFSZ is ignored, so the write itself fails with "File too large". Returns the exit status
+// and what it said on stderr.
+int RunWithFileLimit(const fs::path& dir, const std::vector<std::string>& args, rlim_t limitBytes, std::string& err) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<std::string> all = {BRIMVALE_BINARY};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        dup2(pipeEnds[1], 2);  // a pipe, which the limit does not touch
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(pipeEnds[0]);
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {limitBytes, limitBytes};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        execv(all[0].c_str(), argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    err.clear();
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) err.append(buffer, static_cast<size_t>(n));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Every file under dir, as paths relative to it.
+std::vector<std::string> FilesUnder(const fs::path& dir) {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) files.push_back(e.path().lexically_relative(dir).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+// A full disk or a size limit part-way through any output: exit 1, one line naming the file and
+// the system's reason, and no partial file left as if it were whole. An output that cannot be
+// made at all is refused before any work.
+TEST_F(CaptureTest, AWriteThatFailsLeavesNoPartialFileAndSaysWhy) {
+    const rlim_t kLimit = 1024;  // bytes: less than any picture, JSON or video of these runs
+    const std::vector<std::string> small = {"--size", "256x192", "--seed", "1"};
+    const struct {
+        std::vector<std::string> args;
+        const char* said;  // the one line
+    } cases[] = {
+        {{"--shot", "8000", "shot.png"}, "cannot write shot.png: File too large\n"},
+        {{"--shots", "100,8000", "out"}, "cannot write out/100.png: File too large\n"},
+        {{"--capture", "frames", "--from", "2000", "--to", "2100"},
+         "cannot write frames/frame_000000.png: File too large\n"},
+        {{"--capture", "clip.mp4", "--from", "2000", "--to", "2500"},
+         "cannot write clip.mp4: ffmpeg failed with exit status 1 (its reason is above)\n"},
+        {{"--bench", "--step", "5000", "--json", "bench.json"}, "cannot write bench.json: File too large\n"},
+    };
+    const std::vector<std::string> before = FilesUnder(dir);
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), small.begin(), small.end());
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        std::string err;
+        EXPECT_EQ(RunWithFileLimit(dir, args, kLimit, err), 1) << err;
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        EXPECT_EQ(err.find("cannot write", err.find("cannot write") + 1), std::string::npos)
+            << "more than one line: " << err;
+        // Nothing is left but what was there, and the frame folder's whole audio.txt.
+        std::vector<std::string> after = FilesUnder(dir), expected = before;
+        if (args[1] == "frames") expected.push_back("frames/audio.txt");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(after, expected);
+        fs::remove_all(dir / "frames");
+        fs::remove_all(dir / "out");
+    }
+    // Outputs that cannot be created at all (under /proc: the tests run as root, for whom a
+    // read-only folder is still writable): refused as usage, before anything is rendered.
+    for (const char* args : {"--shot 0 /proc/x.png", "--shots 0 /proc/shots", "--capture /proc/frames",
+                             "--capture /proc/clip.mp4", "--bench --json /proc/b.json"}) {
+        std::string err;
+        EXPECT_EQ(Shell(Program() + " " + args, dir, nullptr, &err), 2) << args;
+        EXPECT_NE(err.find("/proc/"), std::string::npos) << err;
+        EXPECT_NE(err.find(": No such file or directory"), std::string::npos) << err;
     }
 }
 

@@ -46,6 +46,7 @@ long PeakKb(const std::vector<std::string>& args) {
         for (std::string& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("LP_NUM_THREADS", "0", 1);  // the peak must not depend on the machine's load
         freopen("/dev/null", "w", stderr);
         execv(program.c_str(), argv.data());
         _exit(127);
@@ -76,7 +77,7 @@ TEST(NoDisplay, LivePlayWithoutADisplayExitsAtOnceWithItsOwnStatusAndSaysWhatToD
 }
 
 TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
-    fs::path dir = FreshDir("usage");
+    ScratchDir dir("usage");
     const std::string out = (dir / "out").string();
     const char* const cases[] = {
         "--bogus",                               // unknown
@@ -108,11 +109,47 @@ TEST(UsageErrors, EveryBadOptionExitsTwoBeforeAnythingIsWritten) {
         EXPECT_TRUE(fs::is_empty(dir)) << "something was written";
     }
     EXPECT_EQ(RunProgramLine(kProgram + " --help").status, 0);
-    fs::remove_all(dir);
+}
+
+TEST(UsageErrors, EachRefusalNamesTheOptionTheValueAndWhatIsAllowed) {
+    ScratchDir dir("usage_words");
+    const struct {
+        const char* args;
+        const char* said;
+    } cases[] = {
+        {"--from -5", "--from: '-5' is not allowed; give a demo time in ms from 0 up to the show's end, 124000 "
+                      "(exclusive)\n"},
+        {"--seed -1", "--seed: '-1' is not allowed; give a whole number from 0 to 4294967295\n"},
+        {"--size 20000x100 --bench",
+         "--size: '20000x100' is not allowed; give WxH with each side from 16 to 16384 pixels, e.g. 1024x768\n"},
+        {"--shot 1000 x.jpg",
+         "--shot: 'x.jpg' is not allowed; give a file name ending in .png (the picture is written as PNG)\n"},
+        {"--shot 0 a.png --shot 5 b.png",
+         "--shot: given 2 times; give it once (for several pictures: --shots T1,T2,... DIR)\n"},
+        {"--fps 5000 --capture x.mp4", "--fps: '5000' is not allowed; give frames a second from 1 to 1000\n"},
+    };
+    for (const auto& c : cases) {
+        Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " " + c.args, dir.string());
+        EXPECT_EQ(o.status, 2) << c.args;
+        EXPECT_EQ(o.err, c.said) << c.args;
+    }
+    EXPECT_TRUE(fs::is_empty(dir)) << "something was written";
+    // --help says which outputs are made and which need their folder.
+    std::string help;
+    FILE* p = popen((kProgram + " --help").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p)) help += buffer;
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_NE(help.find("Folder outputs (--shots DIR, --capture DIR) are created with their parents; file outputs\n"
+                        "(--shot FILE.png, --capture FILE.mp4/.mkv/.webm, --json FILE) need a folder that exists."),
+              std::string::npos)
+        << help;
 }
 
 TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
-    fs::path png = FreshDir("pastend") / "end.png";
+    ScratchDir dir("pastend");
+    fs::path png = dir / "end.png";
     Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 130000 '" + png.string() +
                                "' --size 64x48 --step 5000 --seed 1");
     EXPECT_EQ(o.status, 0);
@@ -120,21 +157,23 @@ TEST(ShotPastTheEnd, SaysSoAndStillWritesTheWhiteFrame) {
     EXPECT_TRUE(IsWhitePng(png));
 }
 
-TEST(OfflineMemory, ALateShotHoldsNoMoreThanAnEarlyOne) {
+TEST(OfflineMemory, ALateShotHoldsNoMoreThanTheFirstFrame) {
     // Without a flush between offline frames the driver queues every frame's commands, and
-    // memory grows with the demo time (gigabytes by the end of the show).
-    fs::path dir = FreshDir("memory");
-    long early = PeakKb({"--shot", "4000", (dir / "a.png").string(), "--size", "160x120", "--seed", "1"});
+    // memory grows with the demo time. The driver's rasteriser threads are off for these runs:
+    // how far they lag behind under load would otherwise decide the peak. Measured at 160x120:
+    // the first frame 104 MB; 40 s in 109 MB with the flush, 141 MB without it.
+    ScratchDir dir("memory");
+    long first = PeakKb({"--shot", "0", (dir / "a.png").string(), "--size", "160x120", "--seed", "1"});
     long late = PeakKb({"--shot", "40000", (dir / "b.png").string(), "--size", "160x120", "--seed", "1"});
-    ASSERT_GT(early, 0);
+    ASSERT_GT(first, 0);
     ASSERT_GT(late, 0);
-    EXPECT_LE(late, early * 12 / 10) << "early " << early << " kB, late " << late << " kB";
-    fs::remove_all(dir);
+    EXPECT_LE(late, first * 115 / 100) << "first frame " << first << " kB, 40 s in " << late << " kB";
 }
 
 TEST(PictureShape, AWidePictureShowsTheShowsOwnShapeBetweenBlackBars) {
     // Past the end the picture is all white, so any part the show does not cover shows up.
-    fs::path png = FreshDir("wide") / "wide.png";
+    ScratchDir dir("wide");
+    fs::path png = dir / "wide.png";
     Outcome o = RunProgramLine("SDL_VIDEODRIVER=offscreen " + kProgram + " --shot 124100 '" + png.string() +
                                "' --size 320x180 --step 5000 --seed 1");
     ASSERT_EQ(o.status, 0) << o.err;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <chrono>
 #include <cmath>
@@ -21,7 +22,9 @@
 #include "scenes/timeline.h"
 #include "platform/random.h"
 #include "tests/frames/frames.h"
+#include "tests/fake_ticks.h"
 #include "tests/gl_test_context.h"
+#include "tests/program_run.h"
 
 namespace {
 
@@ -31,11 +34,11 @@ protected:
         SceneGlTest::SetUp();
         if (IsSkipped()) return;
         ResetDemoState();
-        livePlayer = true;
+        UseLivePlayer(true);
         musicRepositions = 0;
     }
     void TearDown() override {
-        livePlayer = false;
+        UseLivePlayer(false);
         if (paused) PlayerKey(VK_SPACE);
         if (overlayShown) PlayerKey(VK_F1);
         if (MusicMuted()) PlayerKey(kKeyM);
@@ -48,7 +51,7 @@ protected:
     // Live iterations for a stretch of wall time (the loop may block in it, waiting for events).
     void RunFor(std::chrono::milliseconds span) {
         auto end = std::chrono::steady_clock::now() + span;
-        while (std::chrono::steady_clock::now() < end) ASSERT_TRUE(MainLoopIteration());
+        while (std::chrono::steady_clock::now() < end) ASSERT_TRUE(DesktopLoopIteration());
     }
     // Where the track is against where the picture is, in ms (positive: the music is ahead).
     // Live frames until the track's position is known again (a start or move hides it for a
@@ -134,6 +137,79 @@ TEST_F(PlayerLoop, AJumpOfTheClockMovesTheTrackWithIt) {
     EXPECT_LE(std::fabs(Drift()), kMusicPositionBoundMs + frameMs);
 }
 
+// M is judged by what is heard: the disk audio driver records what the mixer plays, in real
+// time, so a mute that sets the flag but never reaches the mixer fails.
+TEST(PlayerFresh, MSilencesTheRecordedSoundAndASecondPressBringsItBack) {
+    InFreshProcess([] {
+        ScratchDir dir("mute_audio");
+        const std::filesystem::path raw = dir / "audio.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
+        InitScene();
+        StartMusicOnce();
+        // 0.8 s of sound recorded in each state, however long the machine takes to record it.
+        const uintmax_t kStretchBytes = 44100 * 2 * sizeof(int16_t) * 8 / 10;
+        const size_t playing = WaitForRecording(raw, kStretchBytes) / sizeof(int16_t);
+        PlayerKey(kKeyM);
+        const size_t muted = WaitForRecording(raw, (playing * sizeof(int16_t)) + kStretchBytes) / sizeof(int16_t);
+        PlayerKey(kKeyM);
+        const size_t unmuted = WaitForRecording(raw, (muted * sizeof(int16_t)) + kStretchBytes) / sizeof(int16_t);
+        ASSERT_FALSE(MusicMuted());
+        std::vector<int16_t> s(unmuted);
+        std::ifstream in(raw, std::ios::binary);
+        in.read(reinterpret_cast<char*>(s.data()), static_cast<std::streamsize>(s.size() * sizeof(int16_t)));
+        // Buffers mixed before a key press are still written after it: a quarter second is skipped.
+        const size_t settle = 44100 / 2;
+        auto loudShare = [&](size_t from, size_t to) {
+            if (to <= from) return -1.0;
+            long loud = 0;
+            for (size_t i = from; i < to; ++i) loud += std::abs(s[i]) > 64;
+            return static_cast<double>(loud) / static_cast<double>(to - from);
+        };
+        ASSERT_GT(muted, playing + settle);
+        ASSERT_GT(unmuted, muted + settle);
+        EXPECT_GT(loudShare(0, playing), 0.1) << "the soundtrack was not heard before M";
+        EXPECT_EQ(loudShare(playing + settle, muted), 0.0) << "M did not silence what is heard";
+        EXPECT_GT(loudShare(muted + settle, unmuted), 0.1) << "the second M did not bring the sound back";
+    });
+}
+
+// Paused, the window shows the kept picture with its mark and no show frame is rendered: the
+// frame after resuming is the one that would have come without the pause.
+TEST_F(PlayerLoop, PauseShowsAMarkOverTheKeptPictureAndLeavesTheNextFrameUnchanged) {
+    auto nextFrame = [&](bool pause, std::vector<uint8_t>& frame, std::vector<uint8_t>& marked) {
+        FixRandomSeed(3);
+        ResetDemoState();
+        SetTickSource(FakeTicks);  // exact frame durations, whatever the machine does
+        tickStep = 20;
+        demoTimeMs = 7900.0;  // rings rising and spinning over the title
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(MainLoopIteration());
+        if (pause) {
+            Press(VK_SPACE);
+            while (!paused) ASSERT_TRUE(MainLoopIteration());
+            for (int i = 0; i < 3; ++i) ASSERT_TRUE(MainLoopIteration());
+            DrawPausedPicture();
+            marked = ReadFramebuffer();
+            Press(VK_SPACE);
+            while (paused) ASSERT_TRUE(MainLoopIteration());
+        }
+        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
+        frame = ReadFramebuffer();
+        SetTickSource(nullptr);
+    };
+    std::vector<uint8_t> plain, afterPause, marked, unused;
+    nextFrame(false, plain, unused);
+    nextFrame(true, afterPause, marked);
+    EXPECT_TRUE(afterPause == plain) << "the pause moved the show";
+    // The kept picture is the show's, with a dark band in the middle (bottom row first).
+    auto luma = [&](int x, int y) {
+        const uint8_t* p = &marked[(static_cast<size_t>(y) * 1024 + x) * 4];
+        return p[0] + p[1] + p[2];
+    };
+    EXPECT_LT(luma(512 - 40, 384 - 8), luma(20, 20) / 2 + 1) << "no dark band behind the mark";
+    EXPECT_NE(marked, plain);
+}
+
 TEST_F(PlayerLoop, PlayerKeysActOncePerPressThroughTheEventQueue) {
     demoTimeMs = 500.0;
     camX = 3.0f;
@@ -204,8 +280,8 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
     // The moments carry much state: the figure's walk, the typed listing with its particles, the
     // chase, the credits.
     const int64_t moments[] = {23000, 50000, 80000};
-    std::string dir = testing::TempDir() + "brimvale_late_start_" + std::to_string(getpid());  // runs side by side
-    std::filesystem::remove_all(dir);
+    ScratchDir scratch("late_start");
+    std::string dir = (scratch / "shots").string();
     std::string command = "SDL_VIDEODRIVER=offscreen '" + std::string(BRIMVALE_BINARY) +
                           "' --seed 1 --shots 23000,50000,80000 '" + dir + "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -232,7 +308,6 @@ TEST_F(PlayerLoop, LateStartShowsWhatAShotOfThatMomentShowsAndLeavesTheMusicToTh
         FrameComparison result = CompareWithReference(shot, live, nullptr);
         EXPECT_TRUE(result.passed()) << result.differingShare * 100.0 << "% of pixels differ";
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(PlayerLoop, LoopStartsTheShowAgainAtItsEndUntilEscape) {

@@ -4,17 +4,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <stb/stb_image.h>
 
 struct ShowResult {
     int status = -1;
-    std::vector<std::string> boxes;     // "caption: text" lines of the program's own messages
-    std::vector<std::string> notFound;  // "data: ... not found (looked in ...)" lines
+    std::vector<std::string> boxes;      // "caption: text" lines of the program's own messages
+    std::vector<std::string> dataNotes;  // "data: ..." lines: a file not found, or found and refused
+    std::vector<std::string> reports;    // boxes and data notes, in the order they were said
     std::vector<std::string> unknown;   // anything else that is not a known library note
     bool white = false;                 // the last frame, past the end of the show
 };
@@ -42,16 +45,43 @@ inline bool IsKnownNote(const std::string& line) {
            line.rfind("Note: ", 0) == 0;
 }
 
+// A scratch folder the test owns: made fresh (with a copy of the shipped data folder when asked)
+// and removed when it goes out of scope, whether the test passed or stopped part-way.
+class ScratchDir {
+public:
+    enum Contents { Empty, WithData };
+    explicit ScratchDir(const std::string& name, Contents contents = Empty) {
+        namespace fs = std::filesystem;
+        // The process id keeps runs of the suite side by side (other checkouts, ctest -j) apart.
+        path_ = fs::path(testing::TempDir()) / ("brimvale_" + name + "_" + std::to_string(getpid()));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+        if (contents == WithData) fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", path_ / "data");
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    operator const std::filesystem::path&() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& p) const { return path_ / p; }
+    std::string string() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
 // A copy of the program in a scratch folder with no data beside it or installed near it, so
 // that the build tree's own data cannot hide a missing or broken file.
 inline std::string ScratchBinary() {
     namespace fs = std::filesystem;
+    static ScratchDir dir("scratch");  // removed as the test process ends
     static std::string copy;
     if (!copy.empty()) return copy;
-    fs::path bin = fs::path(testing::TempDir()) / ("brimvale_scratch_" + std::to_string(getpid())) / "bin";
-    fs::create_directories(bin);
-    fs::copy_file(BRIMVALE_BINARY, bin / "brimvale", fs::copy_options::overwrite_existing);
-    copy = (bin / "brimvale").string();
+    fs::create_directories(dir / "bin");
+    fs::copy_file(BRIMVALE_BINARY, dir / "bin" / "brimvale", fs::copy_options::overwrite_existing);
+    copy = (dir / "bin" / "brimvale").string();
     return copy;
 }
 
@@ -71,10 +101,12 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     while (fgets(buffer, sizeof buffer, p)) {
         std::string line(buffer);
         if (!line.empty() && line.back() == '\n') line.pop_back();
+        if (IsBox(line) || line.rfind("data: ", 0) == 0)
+            run.reports.push_back(line);
         if (IsBox(line))
             run.boxes.push_back(line);
         else if (line.rfind("data: ", 0) == 0)
-            run.notFound.push_back(line);
+            run.dataNotes.push_back(line);
         else if (!IsKnownNote(line))
             run.unknown.push_back(line);
     }
@@ -85,21 +117,17 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     return run;
 }
 
-inline std::filesystem::path FreshDir(const std::string& name) {
+// The disk audio driver records in real time, but a loaded machine delays it: waits (up to ten
+// seconds) until the recording holds at least `bytes`, and returns its size then.
+inline uintmax_t WaitForRecording(const std::filesystem::path& raw, uintmax_t bytes) {
     namespace fs = std::filesystem;
-    // The process id keeps runs of the suite side by side (other checkouts, ctest -j) apart.
-    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-// A fresh folder with a copy of the shipped data folder.
-inline std::filesystem::path WithData(const std::string& name) {
-    namespace fs = std::filesystem;
-    fs::path dir = FreshDir(name);
-    fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", dir / "data");
-    return dir;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::error_code error;
+    uintmax_t size = 0;
+    while ((size = fs::exists(raw, error) ? fs::file_size(raw, error) : 0) < bytes &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return size;
 }
 
 inline void ExpectCompleted(const ShowResult& run) {

@@ -56,18 +56,21 @@ std::string Between(const std::string& text, const std::string& from, const std:
 class InstallTree : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        prefix = FreshDir("install_prefix_" + std::to_string(getpid()));  // ctest runs these side by side
+        scratch = new ScratchDir("install_prefix");
+        prefix = *scratch;
         std::string build = fs::path(BRIMVALE_BINARY).parent_path().string();
         std::string out;
         status =
             RunCommand("'" CMAKE_COMMAND "' --install '" + build + "' --prefix '" + prefix.string() + "' 2>&1", out);
         log = out;
     }
-    static void TearDownTestSuite() { fs::remove_all(prefix); }
+    static void TearDownTestSuite() { delete scratch; }
+    static ScratchDir* scratch;
     static fs::path prefix;
     static int status;
     static std::string log;
 };
+ScratchDir* InstallTree::scratch = nullptr;
 fs::path InstallTree::prefix;
 int InstallTree::status = -1;
 std::string InstallTree::log;
@@ -84,6 +87,44 @@ TEST(ReleaseVersion, ProgramChangelogAndProjectAgree) {
     ASSERT_NE(section, std::string::npos);
     EXPECT_EQ(changelog.compare(section + 4, sizeof BRIMVALE_PROJECT_VERSION, BRIMVALE_PROJECT_VERSION " "), 0)
         << "CHANGELOG.md does not start with " BRIMVALE_PROJECT_VERSION;
+}
+
+// The Windows zip's README.txt is for people who double-click: it must not fall behind the
+// program's own list of options.
+TEST(WindowsReadme, NamesEveryOptionTheProgramTakes) {
+    std::string help;
+    ASSERT_EQ(RunCommand(std::string("'") + BRIMVALE_BINARY + "' --help", help), 0);
+    const std::string readme = Slurp(fs::path(BRIMVALE_SOURCE_DIR) / "packaging/windows/README.txt");
+    std::istringstream lines(help);
+    int options = 0;
+    for (std::string line; std::getline(lines, line);) {
+        size_t at = line.find_first_not_of(' ');
+        if (at == std::string::npos || line.compare(at, 2, "--") != 0) continue;
+        std::string option = line.substr(at, line.find_first_of(" ,", at) - at);
+        ++options;
+        EXPECT_NE(readme.find("    " + option + " "), std::string::npos) << option << " is not in README.txt";
+    }
+    EXPECT_GE(options, 15);
+}
+
+// ./play builds the program's target alone. A tree that is only configured, with the program put
+// where its target makes it, must install: no rule may need a file another target makes.
+TEST(InstallRules, NeedOnlyTheProgramAndWhatConfiguringMakes) {
+    ScratchDir scratch("install_rules");
+    const fs::path tree = scratch / "build", prefix = scratch / "prefix";
+    std::string out;
+    ASSERT_EQ(RunCommand("'" CMAKE_COMMAND "' -S '" BRIMVALE_SOURCE_DIR "' -B '" + tree.string() +
+                             "' -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_TESTS=OFF 2>&1",
+                         out),
+              0)
+        << out;
+    const fs::path program = tree / fs::relative(BRIMVALE_BINARY, BRIMVALE_BUILD_DIR);
+    fs::create_directories(program.parent_path());
+    fs::copy_file(BRIMVALE_BINARY, program);
+    EXPECT_EQ(RunCommand("'" CMAKE_COMMAND "' --install '" + tree.string() + "' --prefix '" + prefix.string() + "' 2>&1",
+                         out),
+              0)
+        << out;
 }
 
 TEST_F(InstallTree, HoldsExactlyTheLayout) {
@@ -139,7 +180,7 @@ TEST_F(InstallTree, DesktopEntryIconsAndCopyrightMatchWhatIsShipped) {
 
 TEST_F(InstallTree, PlaysFromAnotherFolderLikeTheBuildTree) {
     ASSERT_EQ(status, 0) << log;
-    fs::path elsewhere = FreshDir("install_elsewhere");
+    ScratchDir elsewhere("install_elsewhere");
     const std::string installed = (prefix / "bin/brimvale").string();
     ShowResult run = RunShow(elsewhere, "", installed);
     ExpectCompleted(run);
@@ -156,5 +197,4 @@ TEST_F(InstallTree, PlaysFromAnotherFolderLikeTheBuildTree) {
     ASSERT_EQ(shot(elsewhere.string(), installed, a), 0);
     ASSERT_EQ(shot(BRIMVALE_SOURCE_DIR, BRIMVALE_BINARY, b), 0);
     EXPECT_TRUE(Slurp(a) == Slurp(b)) << "the installed program draws another picture";
-    fs::remove_all(elsewhere);
 }

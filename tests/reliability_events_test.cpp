@@ -71,8 +71,10 @@ TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Minimise));
     ASSERT_TRUE(MainLoopIteration());
     ASSERT_FALSE(active);
+    ASSERT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(LoopWaiting()) << "one iteration never blocks; it says the show is held";
 
-    // Nothing is pending: the loop must block, not spin, until another thread posts a key.
+    // Nothing is pending: the desktop loop must block, not spin, until another thread posts a key.
     std::thread poster([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         PlatformPostMessage({WM_KEYDOWN, VK_RIGHT, 0});
@@ -82,7 +84,7 @@ TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread
     int iterations = 0;
     while (!keys[VK_RIGHT] && iterations < 100000) {
         ++iterations;
-        ASSERT_TRUE(MainLoopIteration());
+        ASSERT_TRUE(DesktopLoopIteration());
     }
     double cpuMs = ProcessCpuMs() - cpuStart;
     double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
@@ -103,7 +105,7 @@ TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread
     iterations = 0;
     while (!active && iterations < 100000) {
         ++iterations;
-        ASSERT_TRUE(MainLoopIteration());
+        ASSERT_TRUE(DesktopLoopIteration());
     }
     restorer.join();
     EXPECT_TRUE(active);

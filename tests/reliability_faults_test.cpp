@@ -57,27 +57,47 @@ void WriteAll(const fs::path& path, const std::vector<char>& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void BreakImage(const fs::path& path, ImageFault fault) {
+// Breaks the image (the shipped ones hold exactly their pixel block) and returns what the
+// start-up must say about it, after "data: data/NAME ".
+std::string BreakImage(const fs::path& path, ImageFault fault) {
     std::vector<char> bytes = ReadAll(path);
-    ASSERT_GT(bytes.size(), 18u);
+    EXPECT_GT(bytes.size(), 18u);
+    std::string what;
     switch (fault) {
     case ImageFault::Truncated:  // header intact, half the pixel block missing
+        what = "is truncated: " + std::to_string(18 + (bytes.size() - 18) / 2) + " of " +
+               std::to_string(bytes.size()) + " bytes";
         bytes.resize(18 + (bytes.size() - 18) / 2);
         break;
     case ImageFault::WrongHeader:  // colour-mapped
         bytes[1] = 1;
         bytes[2] = 1;
+        what = "is not a 24/32-bit uncompressed TGA";
         break;
     case ImageFault::SixteenBit:  // the pixel block is more than long enough; the depth is refused
         bytes[16] = 16;
+        what = "is not a 24/32-bit uncompressed TGA (16-bit)";
         break;
     case ImageFault::HugeDimensions:  // 65535 x 65535 x 32 bits declared, nothing behind it
         bytes.resize(18);
         bytes[12] = bytes[13] = bytes[14] = bytes[15] = static_cast<char>(0xFF);
         bytes[16] = 32;
+        what = "is truncated: 18 of 17179344918 bytes";
         break;
     }
     WriteAll(path, bytes);
+    return what;
+}
+
+// The data line naming each broken image and what is wrong, each just before its box.
+std::vector<std::string> ImageReports(const std::vector<std::string>& faults) {
+    std::vector<std::string> said;
+    for (int i = 0; i < kImageCount; ++i) {
+        if (faults[i].empty()) continue;
+        said.push_back(std::string("data: data/") + kImages[i] + " " + faults[i]);
+        said.push_back(i == kImageCount - 1 ? kRingBox : kImageBox);
+    }
+    return said;
 }
 
 std::vector<std::string> ImageBoxes(const std::vector<bool>& broken) {
@@ -103,12 +123,12 @@ std::vector<char> Noise(size_t n) {
 TEST(ReliabilityImages, EveryImageWithEachFaultIsRefusedWithItsBoxAndTheShowEnds) {
     for (ImageFault fault : kImageFaults) {
         SCOPED_TRACE(FaultName(fault));
-        fs::path dir = WithData("images_all");
-        for (const char* image : kImages) BreakImage(dir / "data" / image, fault);
+        ScratchDir dir("images_all", ScratchDir::WithData);
+        std::vector<std::string> faults;
+        for (const char* image : kImages) faults.push_back(BreakImage(dir / "data" / image, fault));
         ShowResult run = RunShow(dir);
         ExpectCompleted(run);
-        EXPECT_EQ(run.boxes, ImageBoxes(std::vector<bool>(kImageCount, true)));
-        fs::remove_all(dir);
+        EXPECT_EQ(run.reports, ImageReports(faults));
     }
 }
 
@@ -117,21 +137,19 @@ TEST(ReliabilityImages, OnlyTheBrokenImagesAreReportedInLoadOrder) {
     // four faults in rotation.
     for (int parity : {0, 1}) {
         SCOPED_TRACE(parity ? "odd images broken" : "even images broken");
-        fs::path dir = WithData("images_some");
-        std::vector<bool> broken(kImageCount, false);
-        for (int i = parity; i < kImageCount; i += 2) {
-            broken[i] = true;
-            BreakImage(dir / "data" / kImages[i], kImageFaults[(i / 2) % 4]);
-        }
+        ScratchDir dir("images_some", ScratchDir::WithData);
+        std::vector<std::string> faults(kImageCount);
+        for (int i = parity; i < kImageCount; i += 2)
+            faults[i] = BreakImage(dir / "data" / kImages[i], kImageFaults[(i / 2) % 4]);
         ShowResult run = RunShow(dir);
         ExpectCompleted(run);
-        EXPECT_EQ(run.boxes, ImageBoxes(broken));
-        fs::remove_all(dir);
+        EXPECT_EQ(run.reports, ImageReports(faults));
     }
 }
 
 // A truncated soundtrack still opens and plays what it has; an empty or undecodable one gives
-// the music's box. The answer is the same with an output device and without one.
+// the music's box, after a line naming the file. The answer is the same with an output device
+// and without one.
 TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBox) {
     const fs::path source = fs::path(BRIMVALE_SOURCE_DIR) / "data" / "brimvale.mp3";
     const std::vector<char> full = ReadAll(source);
@@ -149,12 +167,16 @@ TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBo
     for (const char* driver : {"dummy", "nosuchdriver"}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", audio driver " + driver);
-            fs::path dir = WithData("mp3");
+            ScratchDir dir("mp3", ScratchDir::WithData);
             WriteAll(dir / "data" / "brimvale.mp3", c.bytes);
             ShowResult run = RunShow(dir, std::string("SDL_AUDIODRIVER=") + driver);
             ExpectCompleted(run);
             EXPECT_EQ(run.boxes, c.box ? std::vector<std::string>{kMusicBox} : std::vector<std::string>{});
-            fs::remove_all(dir);
+            if (c.box) {
+                ASSERT_EQ(run.reports.size(), 2u);
+                EXPECT_EQ(run.reports[0].rfind("data: data/brimvale.mp3 is an MP3 the decoder refuses (", 0), 0u)
+                    << run.reports[0];
+            }
         }
     }
 }
@@ -162,7 +184,7 @@ TEST(ReliabilitySoundtrack, TruncatedPlaysWithoutABoxEmptyAndNoiseGiveTheMusicBo
 TEST(ReliabilitySoundtrack, TruncatedFileDecodesToTheSoundItHolds) {
     const fs::path source = fs::path(BRIMVALE_SOURCE_DIR) / "data" / "brimvale.mp3";
     const std::vector<char> full = ReadAll(source);
-    fs::path dir = FreshDir("mp3_decode");
+    ScratchDir dir("mp3_decode");
     fs::path cut = dir / "cut.mp3";
     WriteAll(cut, std::vector<char>(full.begin(), full.begin() + full.size() / 10));
     std::vector<int16_t> samples;
@@ -176,11 +198,10 @@ TEST(ReliabilitySoundtrack, TruncatedFileDecodesToTheSoundItHolds) {
     long loud = 0;
     for (int16_t s : samples) loud += std::abs(s) > 64;
     EXPECT_GT(loud, static_cast<long>(samples.size() / 10));
-    fs::remove_all(dir);
 }
 
 TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
-    fs::path dir = WithData("device");
+    ScratchDir dir("device", ScratchDir::WithData);
     const std::string cases[] = {
         "SDL_AUDIODRIVER=nosuchdriver",                                   // no such driver
         "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/nonexistent/dir/audio",  // a device that fails to open
@@ -192,11 +213,10 @@ TEST(ReliabilityAudioDevice, NoDeviceOrAFailingOneRunsSilentWithoutABox) {
         ExpectCompleted(run);
         EXPECT_TRUE(run.boxes.empty()) << run.boxes.front();
     }
-    fs::remove_all(dir);
 }
 
 TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndNamedWhenMissing) {
-    fs::path root = FreshDir("beside");
+    ScratchDir root("beside");
     fs::path app = root / "app";
     fs::path elsewhere = root / "elsewhere";
     fs::create_directories(app);
@@ -209,7 +229,7 @@ TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndName
     for (const fs::path& cwd : {fs::path(BRIMVALE_BINARY).parent_path(), elsewhere}) {
         ShowResult build = RunShow(cwd, "", BRIMVALE_BINARY);
         ExpectCompleted(build);
-        EXPECT_TRUE(build.boxes.empty() && build.notFound.empty()) << cwd;
+        EXPECT_TRUE(build.reports.empty()) << cwd;
     }
 
     ShowResult beside = RunShow(elsewhere, "", binary);
@@ -224,16 +244,16 @@ TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndName
     fs::copy(fs::path(BRIMVALE_SOURCE_DIR) / "data", prefix / "share" / "brimvale" / "data");
     ShowResult installed = RunShow(elsewhere, "", (prefix / "bin" / "brimvale").string());
     ExpectCompleted(installed);
-    EXPECT_TRUE(installed.boxes.empty() && installed.notFound.empty());
+    EXPECT_TRUE(installed.reports.empty());
 
     // A data folder in the current directory comes first, file by file: here its font is broken
     // and the one beside the program is not looked at for it.
     fs::create_directories(elsewhere / "data");
     fs::copy_file(app / "data" / "font.tga", elsewhere / "data" / "font.tga");
-    BreakImage(elsewhere / "data" / "font.tga", ImageFault::Truncated);
+    std::string fault = BreakImage(elsewhere / "data" / "font.tga", ImageFault::Truncated);
     ShowResult local = RunShow(elsewhere, "", binary);
     ExpectCompleted(local);
-    EXPECT_EQ(local.boxes, std::vector<std::string>{kImageBox});
+    EXPECT_EQ(local.reports, (std::vector<std::string>{"data: data/font.tga " + fault, kImageBox}));
 
     // Neither place has it: every file is reported, with the places looked in, and the show
     // still ends.
@@ -244,9 +264,8 @@ TEST(ReliabilityDataFolder, FoundFromAnyFolderBesideTheProgramOrInstalledAndName
     std::vector<std::string> all = ImageBoxes(std::vector<bool>(kImageCount, true));
     all.push_back(kMusicBox);
     EXPECT_EQ(none.boxes, all);
-    ASSERT_EQ(none.notFound.size(), all.size());
-    EXPECT_EQ(none.notFound.back(), "data: data/brimvale.mp3 not found (looked in data/brimvale.mp3, " +
+    ASSERT_EQ(none.dataNotes.size(), all.size());
+    EXPECT_EQ(none.dataNotes.back(), "data: data/brimvale.mp3 not found (looked in data/brimvale.mp3, " +
                                         (app / "data" / "brimvale.mp3").string() + ", " +
                                         (root / "share" / "brimvale" / "data" / "brimvale.mp3").string() + ")");
-    fs::remove_all(root);
 }

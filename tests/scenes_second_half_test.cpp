@@ -21,6 +21,7 @@
 #include "scenes/timeline.h"
 #include "tests/feedback.h"
 #include "tests/gl_test_context.h"
+#include "tests/program_run.h"
 
 namespace {
 
@@ -458,7 +459,8 @@ TEST_F(SecondHalf, EverySceneLeavesTexturingAndBlendingOffAndDepthTestOn) {
 // ---- the whole show, headless ----
 
 TEST(WholeShow, RunsToTheEndAtAFixedStepAndEndsWhite) {
-    std::string out = testing::TempDir() + "show_end.png";
+    ScratchDir dir("show_end");
+    std::string out = (dir / "show_end.png").string();
     std::string cmd =
         std::string(BRIMVALE_BINARY) + " --shot 124100 " + out + " --step 50 --seed 1 --size 320x240 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);

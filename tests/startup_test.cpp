@@ -34,7 +34,7 @@ const char* const kImageFiles[] = {
 }  // namespace
 
 TEST(StartupFaults, MissingDataFolderGivesEveryBoxInOrderAndTheShowStillEnds) {
-    fs::path dir = FreshDir("nodata");
+    ScratchDir dir("nodata");
     ShowResult run = RunShow(dir);
     ExpectCompleted(run);
     std::vector<std::string> expected(15, ": ");
@@ -50,7 +50,7 @@ TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
     for (size_t i = 0; i < files.size(); ++i) {
         for (bool corrupt : {false, true}) {
             SCOPED_TRACE(files[i] + (corrupt ? " corrupt" : " missing"));
-            fs::path dir = WithData("one_" + std::to_string(i) + (corrupt ? "c" : "m"));
+            ScratchDir dir("one_" + std::to_string(i) + (corrupt ? "c" : "m"), ScratchDir::WithData);
             fs::path victim = dir / "data" / files[i];
             if (corrupt) {
                 std::ofstream(victim, std::ios::binary | std::ios::trunc) << "not a picture nor a sound at all";
@@ -61,14 +61,14 @@ TEST(StartupFaults, EachMissingOrCorruptFileGivesExactlyItsOwnBox) {
             ExpectCompleted(run);
             std::vector<std::string> expected = {files[i] == "ring.tga" ? ": SHIT!" : ": "};
             EXPECT_EQ(run.boxes, expected);
-            fs::remove_all(dir);
         }
     }
 }
 
 TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
-    fs::path dir = WithData("truncated");
+    ScratchDir dir("truncated", ScratchDir::WithData);
     fs::path font = dir / "data" / "font.tga";
+    const std::string size = std::to_string(fs::file_size(font));
     fs::resize_file(font, fs::file_size(font) - 1);  // one byte short
     std::fstream logo(dir / "data" / "vok.tga", std::ios::binary | std::ios::in | std::ios::out);
     logo.seekp(2);
@@ -76,7 +76,14 @@ TEST(StartupFaults, TruncatedAndWrongHeaderImagesAreRefusedQuietlyButReported) {
     logo.close();
     ShowResult run = RunShow(dir);
     ExpectCompleted(run);
-    EXPECT_EQ(run.boxes, (std::vector<std::string>{": ", ": "}));
+    // Each box as designed, after one line naming the file and what is wrong with it.
+    EXPECT_EQ(run.reports, (std::vector<std::string>{
+                               "data: data/vok.tga is not a 24/32-bit uncompressed TGA",
+                               ": ",
+                               "data: data/font.tga is truncated: " + std::to_string(std::stoll(size) - 1) + " of " +
+                                   size + " bytes",
+                               ": ",
+                           }));
 }
 
 // Start-up itself is checked in a fresh process: in this one it has run already, and other
@@ -116,22 +123,21 @@ TEST(StartupFresh, WithEveryFilePresentNothingIsReportedAndTheMusicWaits) {
 // first frame of the title window, the soundtrack from there on. The device is opened at start-up.
 TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
     InFreshProcess([] {
-        fs::path raw = fs::path(testing::TempDir()) / ("brimvale_disk_audio_" + std::to_string(getpid()) + ".raw");
-        fs::remove(raw);
+        ScratchDir dir("disk_audio");
+        fs::path raw = dir / "audio.raw";
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", raw.string().c_str(), 1);
+        const uintmax_t kSecondBytes = 44100 * 2 * sizeof(int16_t);  // of 16-bit stereo
         InitScene();
         StartMusicWithTitle(1000.0);
         RenderFrame(1000.0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        uintmax_t before = fs::exists(raw) ? fs::file_size(raw) : 0;
+        uintmax_t before = WaitForRecording(raw, kSecondBytes / 4);
+        ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
         StartMusicWithTitle(2000.0);
         RenderFrame(2000.0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        ASSERT_GT(before, 0u) << "the disk driver wrote nothing";
+        WaitForRecording(raw, before + kSecondBytes);
         std::ifstream in(raw, std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        fs::remove(raw);
         const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
         size_t count = bytes.size() / 2;
         size_t silentUntil = before / 2;

@@ -10,6 +10,7 @@
 #include <stb/stb_image.h>
 
 #include "scenes/timeline.h"
+#include "tests/program_run.h"
 
 TEST(Timeline, EveryBoundBelongsToTheWindowThatStartsThere) {
     EXPECT_EQ(TimelineWindow(0.0), 1);
@@ -80,7 +81,8 @@ struct Picture {
 }  // namespace
 
 TEST(Program, ShotAfterTheEndIsAPlainWhiteFrame) {
-    std::string out = testing::TempDir() + "after_end.png";
+    ScratchDir dir("after_end");
+    std::string out = (dir / "after_end.png").string();
     ASSERT_EQ(RunProgram("--shot 130000 " + out + " --step 250 --seed 7"), 0);
     Picture p(out);
     ASSERT_NE(p.pixels, nullptr);
@@ -92,7 +94,8 @@ TEST(Program, ShotAfterTheEndIsAPlainWhiteFrame) {
 }
 
 TEST(Program, ShotHonoursSizeAndRejectsBadOptions) {
-    std::string out = testing::TempDir() + "small.png";
+    ScratchDir dir("small");
+    std::string out = (dir / "small.png").string();
     ASSERT_EQ(RunProgram("--shot 124500 " + out + " --size 320x240 --step 500"), 0);
     Picture p(out);
     ASSERT_NE(p.pixels, nullptr);

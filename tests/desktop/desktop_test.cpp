@@ -67,7 +67,7 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
     // keeps each frame cheap on a busy machine.
     ASSERT_TRUE(CreateDemoWindow("Brimvale desktop test", 160, 120, 32, false));
     Pump(std::chrono::milliseconds(200));
-    livePlayer = true;
+    UseLivePlayer(true);
     demoTimeMs = 10000.0;
     int free = FramesIn(std::chrono::milliseconds(1000));
     double refresh = PlatformRefreshRate() > 0 ? PlatformRefreshRate() : 60.0;
@@ -78,7 +78,7 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
     int capped = FramesIn(std::chrono::milliseconds(1000));
     EXPECT_LE(capped, 25);
     EXPECT_GE(capped, 10);
-    livePlayer = false;
+    UseLivePlayer(false);
     paceFpsCap = 0.0;
     DestroyDemoWindow();
 }
@@ -87,7 +87,7 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
 // from the picture taken every frame. Run with --gtest_also_run_disabled_tests.
 TEST_F(Desktop, DISABLED_MusicDriftOverAWholeLiveRun) {
     ASSERT_TRUE(CreateDemoWindow("Brimvale drift", 1024, 768, 32, false));
-    livePlayer = true;
+    UseLivePlayer(true);
     std::vector<double> drift;
     demoTimeMs = 0.0;
     while (MainLoopIteration() && demoTimeMs <= 124000.0) {
@@ -103,6 +103,6 @@ TEST_F(Desktop, DISABLED_MusicDriftOverAWholeLiveRun) {
     printf("frames %zu, drift mean %+.1f ms, |drift| median %.1f ms, p95 %.1f ms, max %.1f ms, moves %d\n",
            drift.size(), mean, std::fabs(drift[drift.size() / 2]), std::fabs(drift[drift.size() * 95 / 100]),
            std::fabs(drift.back()), musicRepositions);
-    livePlayer = false;
+    UseLivePlayer(false);
     DestroyDemoWindow();
 }
