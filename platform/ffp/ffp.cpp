@@ -12,7 +12,7 @@
 //   (directional or positional with attenuation, viewer at infinity), with the normal
 //   transformed but not normalised unless GL_NORMALIZE or GL_RESCALE_NORMAL is on; a shininess
 //   outside 0..128 is refused with GL_INVALID_VALUE and the current one kept, also from a list;
-// - texture modulate on one 2-D texture, blending, depth test, scissor, culling (passed to ES);
+// - texture modulate and replace on one 2-D texture, blending, depth test, scissor, culling (passed to ES);
 // - wide lines: each segment a screen-space quad that covers the pixels GL 1.1 names (the
 //   columns of a width-1 line by the diamond-exit rule, each widened in the minor direction,
 //   its fragments sharing the width-1 fragment's colour and texture coordinates);
@@ -126,6 +126,7 @@ struct State {
     GLint scissor[4];   // GL_SCISSOR_BIT
     float lineWidth;    // GL_LINE_BIT
     GLuint texture;     // GL_TEXTURE_BIT
+    GLenum texEnvMode;  // GL_MODULATE or GL_REPLACE
     GLuint listBase;    // GL_LIST_BIT
     GLenum matrixMode;  // GL_TRANSFORM_BIT
 };
@@ -170,6 +171,7 @@ enum class Op {
     PushAttrib,
     PopAttrib,
     BindTexture,
+    TexEnv,
 };
 
 struct Command {
@@ -202,11 +204,11 @@ struct List {
 struct Program {
     GLuint id = 0;
     GLint mvp, modelView, normalMatrix, sceneColor, ambient, diffuse, specular, lightVec, halfVec, shininess,
-        attenuation, normalizeNormals, texture;
+        attenuation, normalizeNormals, texture, textureAlpha;
     unsigned matrixVersion = ~0u, lightingVersion = ~0u;
 };
 
-constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kVariants = 8;
+constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kReplaceVariant = 8, kVariants = 16;
 
 // ---- globals ----
 bool started = false;
@@ -240,6 +242,7 @@ GLuint lineIndexBuffer = 0;
 int lineIndexQuads = 0;
 bool arrayEnabled[kAttributes] = {};
 std::vector<Vertex> scratch;
+std::vector<GLuint> texturesWithAlpha;  // names whose image has an alpha channel
 std::vector<LineVertex> lineScratch;
 std::vector<BareLineVertex> bareLineScratch;
 
@@ -424,6 +427,7 @@ void Start() {
     glGetIntegerv(GL_VIEWPORT, gl.viewport);
     std::copy_n(gl.viewport, 4, gl.scissor);
     gl.lineWidth = 1.0f;
+    gl.texEnvMode = GL_MODULATE;
     gl.matrixMode = GL_MODELVIEW;
     for (std::vector<Mat4>& s : stacks) s.assign(1, Identity());
     ApplyEsState();
@@ -512,8 +516,14 @@ varying vec4 v_color;
 uniform sampler2D u_texture;
 varying vec2 v_texCoord;
 #endif
+#ifdef REPLACE
+uniform float u_textureAlpha;  // 1 when the texture has alpha, else the fragment keeps its own
+#endif
 void main() {
-#ifdef TEXTURED
+#if defined(TEXTURED) && defined(REPLACE)
+    vec4 t = texture2D(u_texture, v_texCoord);  // GL_REPLACE
+    gl_FragColor = vec4(t.rgb, mix(v_color.a, t.a, u_textureAlpha));
+#elif defined(TEXTURED)
     gl_FragColor = v_color * texture2D(u_texture, v_texCoord);  // GL_MODULATE
 #else
     gl_FragColor = v_color;
@@ -543,6 +553,7 @@ Program& ProgramFor(unsigned variant) {
     if (variant & kLitVariant) defines += "#define LIT\n";
     if (variant & kTexturedVariant) defines += "#define TEXTURED\n";
     if (variant & kLineVariant) defines += "#define LINE\n";
+    if (variant & kReplaceVariant) defines += "#define REPLACE\n";
     p.id = glCreateProgram();
     GLuint vs = CompileShader(GL_VERTEX_SHADER, defines + kVertexShader);
     GLuint fs = CompileShader(GL_FRAGMENT_SHADER, defines + kFragmentShader);
@@ -565,12 +576,16 @@ Program& ProgramFor(unsigned variant) {
     p.sceneColor = at("u_sceneColor"), p.ambient = at("u_ambient"), p.diffuse = at("u_diffuse");
     p.specular = at("u_specular"), p.lightVec = at("u_lightVec"), p.halfVec = at("u_halfVec");
     p.shininess = at("u_shininess"), p.attenuation = at("u_attenuation");
-    p.normalizeNormals = at("u_normalize"), p.texture = at("u_texture");
+    p.normalizeNormals = at("u_normalize"), p.texture = at("u_texture"), p.textureAlpha = at("u_textureAlpha");
     glUseProgram(p.id);
     boundProgram = p.id;
     if (p.texture >= 0) glUniform1i(p.texture, 0);
     CheckEs("program set-up");
     return p;
+}
+
+bool TextureHasAlpha(GLuint texture) {
+    return std::find(texturesWithAlpha.begin(), texturesWithAlpha.end(), texture) != texturesWithAlpha.end();
 }
 
 void Normalize3(float* v) {
@@ -620,8 +635,9 @@ void UploadLighting(const Program& p) {
 // Binds the variant for the current state with its uniforms up to date.
 void UseProgram(bool line) {
     const bool textured = gl.enables.texture2D && gl.texture != 0;
-    const unsigned variant =
-        (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) | (line ? kLineVariant : 0);
+    const bool replace = textured && gl.texEnvMode == GL_REPLACE;
+    const unsigned variant = (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) |
+                             (line ? kLineVariant : 0) | (replace ? kReplaceVariant : 0);
     Program& p = ProgramFor(variant);
     if (boundProgram != p.id) glUseProgram(p.id), boundProgram = p.id;
     if (p.matrixVersion != matrixVersion) {
@@ -635,6 +651,7 @@ void UseProgram(bool line) {
             glUniformMatrix4fv(p.modelView, 1, GL_FALSE, stacks[0].back().m);
         }
     }
+    if (replace) glUniform1f(p.textureAlpha, TextureHasAlpha(gl.texture) ? 1.0f : 0.0f);
     if ((variant & kLitVariant) && p.lightingVersion != lightingVersion) {
         p.lightingVersion = lightingVersion;
         UploadLighting(p);
@@ -1072,7 +1089,7 @@ void DoPopAttrib() {
     if (m & GL_SCISSOR_BIT) e.scissorTest = s.enables.scissorTest, std::copy_n(s.scissor, 4, gl.scissor);
     if (m & GL_POLYGON_BIT) e.cullFace = s.enables.cullFace;
     if (m & GL_LINE_BIT) gl.lineWidth = s.lineWidth;
-    if (m & GL_TEXTURE_BIT) gl.texture = s.texture;
+    if (m & GL_TEXTURE_BIT) gl.texture = s.texture, gl.texEnvMode = s.texEnvMode;
     if (m & GL_LIST_BIT) gl.listBase = s.listBase;
     if (m & GL_TRANSFORM_BIT) {
         gl.matrixMode = s.matrixMode;
@@ -1126,6 +1143,7 @@ void Execute(const Command& c) {
     case Op::PushAttrib: DoPushAttrib(c.u); break;
     case Op::PopAttrib: DoPopAttrib(); break;
     case Op::BindTexture: DoBindTexture(c.e0, c.u); break;
+    case Op::TexEnv: gl.texEnvMode = c.e0; break;
     }
 }
 
@@ -1474,6 +1492,13 @@ void ffpReadBuffer(GLenum mode) {
 }
 
 // ---- textures ----
+void ffpTexEnvi(GLenum target, GLenum pname, GLint param) {
+    const GLenum mode = static_cast<GLenum>(param);
+    if (target != GL_TEXTURE_ENV || pname != GL_TEXTURE_ENV_MODE || (mode != GL_MODULATE && mode != GL_REPLACE))
+        return Refuse(GL_INVALID_ENUM, "glTexEnvi", "only GL_MODULATE and GL_REPLACE");
+    Submit(Make(Op::TexEnv, mode));
+}
+
 void ffpBindTexture(GLenum target, GLuint texture) { Submit(Make(Op::BindTexture, target, 0, texture)); }
 
 // ES takes the internal format as the format itself; GL 1.1's component counts and sized
@@ -1486,6 +1511,9 @@ void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei wid
     if (internal == 4 || internal == GL_RGBA8) internal = GL_RGBA;
     if (internal == 1) internal = GL_LUMINANCE;
     if (internal != format) return Refuse(GL_INVALID_OPERATION, "glTexImage2D", "internal format differs");
+    texturesWithAlpha.erase(std::remove(texturesWithAlpha.begin(), texturesWithAlpha.end(), gl.texture),
+                            texturesWithAlpha.end());
+    if (format == GL_RGBA || format == GL_LUMINANCE_ALPHA || format == GL_ALPHA) texturesWithAlpha.push_back(gl.texture);
     glTexImage2D(target, level, static_cast<GLint>(internal), width, height, border, format, type, pixels);
     CheckEs("glTexImage2D");
 }

@@ -321,8 +321,8 @@ TEST_F(LayerPictures, LineWidths) {
     Judge("line-widths", Grab(), 8, 0.0015);
 }
 
-// Quads split along the driver's diagonal (the colours show which), glRectf, and texture
-// modulate with blending over them.
+// Quads split along the driver's diagonal (the colours show which), glRectf, texture modulate
+// with blending over them, and texture replace.
 TEST_F(LayerPictures, QuadsRectsAndTextures) {
     Plain(0.5f, 0.5f, 0.5f);
     glTranslatef(-0.3f, 0.1f, 0.0f);
@@ -352,8 +352,20 @@ TEST_F(LayerPictures, QuadsRectsAndTextures) {
     glTexCoord2f(0.0f, 1.0f);
     glVertex3f(0.1f, 0.6f, -2.5f);
     glEnd();
-    glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);  // the paused picture's mode
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.5f);
+    glVertex3f(-1.3f, -1.1f, -3.0f);
+    glTexCoord2f(0.5f, 0.5f);
+    glVertex3f(-0.5f, -1.1f, -3.0f);
+    glTexCoord2f(0.5f, 1.0f);
+    glVertex3f(-0.5f, -0.7f, -3.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-1.3f, -0.7f, -3.0f);
+    glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_2D);
     Judge("quads-rects-textures", Grab(), 12);
 }
 
