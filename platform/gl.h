@@ -1,7 +1,8 @@
 // The one way to include OpenGL 1.1 and GLU. The desktop build takes them from the system; the
 // GLES build (BRIMVALE_GLES2) maps every GL 1.1 and GLU name the program calls onto the
 // fixed-function layer in platform/ffp/, and the calls that OpenGL ES 2 has as GL 1.1 has them
-// (glFlush, glFinish, glGetString, glGenTextures, glTexParameterf, glPixelStorei, glReadPixels)
+// (glFlush, glFinish, glGetString, glGenTextures, glTexParameterf/i, glCopyTexSubImage2D,
+// glPixelStorei, glReadPixels)
 // go to the ES library directly. A GL 1.1 call outside the list does not compile in the GLES
 // build, and one the layer lacks does not link, naming the entry point.
 #pragma once
@@ -68,6 +69,7 @@
 #define glReadBuffer ffpReadBuffer
 #define glBindTexture ffpBindTexture
 #define glTexImage2D ffpTexImage2D
+#define glTexEnvi ffpTexEnvi
 #else
 // On Windows the system GL headers pull in the whole Windows API unless the three
 // calling-convention macros they need already exist, and that API's names (MB_*, WM_*, VK_*,

@@ -12,16 +12,18 @@
 //   (directional or positional with attenuation, viewer at infinity), with the normal
 //   transformed but not normalised unless GL_NORMALIZE or GL_RESCALE_NORMAL is on; a shininess
 //   outside 0..128 is refused with GL_INVALID_VALUE and the current one kept, also from a list;
-// - texture modulate on one 2-D texture, blending, depth test, scissor, culling (passed to ES);
+// - texture modulate and replace on one 2-D texture, blending, depth test, scissor, culling (passed to ES);
 // - wide lines: each segment a screen-space quad that covers the pixels GL 1.1 names (the
-//   columns of a width-1 line by the diamond-exit rule, each widened in the minor direction);
+//   columns of a width-1 line by the diamond-exit rule, each widened in the minor direction,
+//   its fragments sharing the width-1 fragment's colour and texture coordinates);
 // - display lists: what a list records is replayed in order (vertices, colours, normals, matrix
 //   calls, clears, line widths, materials, enables, nested glCallList). An attribute a list never
 //   sets comes from the current state when it is called; what it sets stays current after it;
 // - the attribute stack (glPushAttrib/glPopAttrib) over the groups this state has.
 //
 // What it leaves out, deliberately: fog (glFog state is accepted and has no effect; the show uses
-// none), points, flat shading, colour material, spotlights, two-sided lighting, more than one
+// none), perspective correction along a line, lighting a lit line at its ends (the quad is lit
+// at its corners: the show lights no lines), points, flat shading, colour material, spotlights, two-sided lighting, more than one
 // light at a time (the lowest enabled one is drawn), texture matrices and texture generation,
 // glMaterial between glBegin and glEnd (refused), feedback and selection, accumulation and
 // stencil, glTexImage2D with an internal format other than its format. A debug build reports any
@@ -68,6 +70,12 @@ struct Vertex {
 struct LineVertex {
     Vertex v;
     float window[4];
+};
+
+// The same for an unlit, untextured line, which needs only its colour (half the bytes to stream).
+struct BareLineVertex {
+    float window[4];
+    float color[4];
 };
 
 struct Light {
@@ -118,6 +126,7 @@ struct State {
     GLint scissor[4];   // GL_SCISSOR_BIT
     float lineWidth;    // GL_LINE_BIT
     GLuint texture;     // GL_TEXTURE_BIT
+    GLenum texEnvMode;  // GL_MODULATE or GL_REPLACE
     GLuint listBase;    // GL_LIST_BIT
     GLenum matrixMode;  // GL_TRANSFORM_BIT
 };
@@ -162,6 +171,7 @@ enum class Op {
     PushAttrib,
     PopAttrib,
     BindTexture,
+    TexEnv,
 };
 
 struct Command {
@@ -194,11 +204,11 @@ struct List {
 struct Program {
     GLuint id = 0;
     GLint mvp, modelView, normalMatrix, sceneColor, ambient, diffuse, specular, lightVec, halfVec, shininess,
-        attenuation, normalizeNormals, texture;
+        attenuation, normalizeNormals, texture, textureAlpha;
     unsigned matrixVersion = ~0u, lightingVersion = ~0u;
 };
 
-constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kVariants = 8;
+constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kReplaceVariant = 8, kVariants = 16;
 
 // ---- globals ----
 bool started = false;
@@ -226,12 +236,15 @@ int callDepth = 0;
 
 // ES objects.
 Program programs[kVariants];
+GLuint boundProgram = 0;
 GLuint streamBuffer = 0;
 GLuint lineIndexBuffer = 0;
 int lineIndexQuads = 0;
 bool arrayEnabled[kAttributes] = {};
 std::vector<Vertex> scratch;
+std::vector<GLuint> texturesWithAlpha;  // names whose image has an alpha channel
 std::vector<LineVertex> lineScratch;
+std::vector<BareLineVertex> bareLineScratch;
 
 // ---- errors ----
 void Refuse(GLenum error, const char* call, const char* why) {
@@ -414,6 +427,7 @@ void Start() {
     glGetIntegerv(GL_VIEWPORT, gl.viewport);
     std::copy_n(gl.viewport, 4, gl.scissor);
     gl.lineWidth = 1.0f;
+    gl.texEnvMode = GL_MODULATE;
     gl.matrixMode = GL_MODELVIEW;
     for (std::vector<Mat4>& s : stacks) s.assign(1, Identity());
     ApplyEsState();
@@ -502,8 +516,14 @@ varying vec4 v_color;
 uniform sampler2D u_texture;
 varying vec2 v_texCoord;
 #endif
+#ifdef REPLACE
+uniform float u_textureAlpha;  // 1 when the texture has alpha, else the fragment keeps its own
+#endif
 void main() {
-#ifdef TEXTURED
+#if defined(TEXTURED) && defined(REPLACE)
+    vec4 t = texture2D(u_texture, v_texCoord);  // GL_REPLACE
+    gl_FragColor = vec4(t.rgb, mix(v_color.a, t.a, u_textureAlpha));
+#elif defined(TEXTURED)
     gl_FragColor = v_color * texture2D(u_texture, v_texCoord);  // GL_MODULATE
 #else
     gl_FragColor = v_color;
@@ -533,6 +553,7 @@ Program& ProgramFor(unsigned variant) {
     if (variant & kLitVariant) defines += "#define LIT\n";
     if (variant & kTexturedVariant) defines += "#define TEXTURED\n";
     if (variant & kLineVariant) defines += "#define LINE\n";
+    if (variant & kReplaceVariant) defines += "#define REPLACE\n";
     p.id = glCreateProgram();
     GLuint vs = CompileShader(GL_VERTEX_SHADER, defines + kVertexShader);
     GLuint fs = CompileShader(GL_FRAGMENT_SHADER, defines + kFragmentShader);
@@ -555,11 +576,16 @@ Program& ProgramFor(unsigned variant) {
     p.sceneColor = at("u_sceneColor"), p.ambient = at("u_ambient"), p.diffuse = at("u_diffuse");
     p.specular = at("u_specular"), p.lightVec = at("u_lightVec"), p.halfVec = at("u_halfVec");
     p.shininess = at("u_shininess"), p.attenuation = at("u_attenuation");
-    p.normalizeNormals = at("u_normalize"), p.texture = at("u_texture");
+    p.normalizeNormals = at("u_normalize"), p.texture = at("u_texture"), p.textureAlpha = at("u_textureAlpha");
     glUseProgram(p.id);
+    boundProgram = p.id;
     if (p.texture >= 0) glUniform1i(p.texture, 0);
     CheckEs("program set-up");
     return p;
+}
+
+bool TextureHasAlpha(GLuint texture) {
+    return std::find(texturesWithAlpha.begin(), texturesWithAlpha.end(), texture) != texturesWithAlpha.end();
 }
 
 void Normalize3(float* v) {
@@ -609,10 +635,11 @@ void UploadLighting(const Program& p) {
 // Binds the variant for the current state with its uniforms up to date.
 void UseProgram(bool line) {
     const bool textured = gl.enables.texture2D && gl.texture != 0;
-    const unsigned variant =
-        (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) | (line ? kLineVariant : 0);
+    const bool replace = textured && gl.texEnvMode == GL_REPLACE;
+    const unsigned variant = (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) |
+                             (line ? kLineVariant : 0) | (replace ? kReplaceVariant : 0);
     Program& p = ProgramFor(variant);
-    glUseProgram(p.id);
+    if (boundProgram != p.id) glUseProgram(p.id), boundProgram = p.id;
     if (p.matrixVersion != matrixVersion) {
         p.matrixVersion = matrixVersion;
         const Mat4 mvp = Multiply(stacks[1].back(), stacks[0].back());
@@ -624,6 +651,7 @@ void UseProgram(bool line) {
             glUniformMatrix4fv(p.modelView, 1, GL_FALSE, stacks[0].back().m);
         }
     }
+    if (replace) glUniform1f(p.textureAlpha, TextureHasAlpha(gl.texture) ? 1.0f : 0.0f);
     if ((variant & kLitVariant) && p.lightingVersion != lightingVersion) {
         p.lightingVersion = lightingVersion;
         UploadLighting(p);
@@ -663,10 +691,25 @@ void PointAttributes(GLsizei stride, size_t base, uint8_t constant, bool line) {
                               reinterpret_cast<const void*>(base + offsetof(LineVertex, window)));
 }
 
+// The bare line's corners: window position and colour. The unused position reads the window
+// position too, since WebGL wants attribute 0 fed from an array.
+void PointBareLineAttributes() {
+    const GLsizei stride = sizeof(BareLineVertex);
+    for (int a : {kPosition, kColor, kWindow}) EnableArray(a, true);
+    EnableArray(kNormal, false);
+    EnableArray(kTexCoord, false);
+    glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+    glVertexAttribPointer(kWindow, 4, GL_FLOAT, GL_FALSE, stride, nullptr);
+    glVertexAttribPointer(kColor, 4, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(BareLineVertex, color)));
+}
+
 void Stream(const void* data, size_t bytes) {
     if (!streamBuffer) glGenBuffers(1, &streamBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, streamBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STREAM_DRAW);
+    // Fresh storage first: refilling storage that queued draws still read would wait for them.
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_DRAW);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
 }
 
 // ---- wide lines ----
@@ -721,7 +764,7 @@ bool ClipSegment(float* c0, float* c1, float* t0, float* t1) {
 
 // Appends the quad of one segment: its major-axis pixel range widened to the line width in the
 // minor direction, placed in window coordinates and handed to the shader in clip coordinates.
-void AppendLineQuad(const Vertex& a, const Vertex& b, const Mat4& mvp, float width) {
+void AppendLineQuad(const Vertex& a, const Vertex& b, const Mat4& mvp, float width, bool bare) {
     float ca[4], cb[4];
     Transform(mvp, a.position, ca);
     Transform(mvp, b.position, cb);
@@ -731,6 +774,7 @@ void AppendLineQuad(const Vertex& a, const Vertex& b, const Mat4& mvp, float wid
     for (int k = 0; k < 4; ++k) p0[k] = ca[k] + (cb[k] - ca[k]) * t0, p1[k] = ca[k] + (cb[k] - ca[k]) * t1;
     const float sx = gl.viewport[2] * 0.5f, tx = gl.viewport[0] + sx;
     const float sy = gl.viewport[3] * 0.5f, ty = gl.viewport[1] + sy;
+    if (sx <= 0.0f || sy <= 0.0f) return;  // an empty viewport has no pixels
     const float x0 = p0[0] / p0[3] * sx + tx, y0 = p0[1] / p0[3] * sy + ty, z0 = p0[2] / p0[3];
     const float x1 = p1[0] / p1[3] * sx + tx, y1 = p1[1] / p1[3] * sy + ty, z1 = p1[2] / p1[3];
     const float dx = x1 - x0, dy = y1 - y0;
@@ -741,20 +785,26 @@ void AppendLineQuad(const Vertex& a, const Vertex& b, const Mat4& mvp, float wid
     if (!MajorRange(u0, v0, u1, v1, xMajor, &first, &last)) return;
     // Pixel edges, not centres, bound the quad along the major axis: no centre lies on them.
     const float ends[2] = {static_cast<float>(std::min(first, last)), static_cast<float>(std::max(first, last) + 1)};
-    const Vertex va = Mix(a, b, t0), vb = Mix(a, b, t1);
     for (float u : ends) {
+        // A wide line's fragments in one column (row) share the values of the width-1 line's
+        // fragment there, which run linearly along the major axis: the corners carry them.
         const float s = (u - u0) / (u1 - u0);  // along the clipped segment
-        const float v = v0 + (v1 - v0) * s, z = z0 + (z1 - z0) * s;
-        const Vertex at = Mix(va, vb, s);
+        const float t = t0 + (t1 - t0) * s;    // along the whole segment
+        const float v = v0 + (v1 - v0) * s;
         for (float side : {-0.5f, 0.5f}) {
             const float wx = xMajor ? u : v + side * width, wy = xMajor ? v + side * width : u;
-            LineVertex lv;
-            lv.v = at;
-            lv.window[0] = (wx - tx) / sx;
-            lv.window[1] = (wy - ty) / sy;
-            lv.window[2] = z;
-            lv.window[3] = 1.0f;
-            lineScratch.push_back(lv);
+            const float window[4] = {(wx - tx) / sx, (wy - ty) / sy, z0 + (z1 - z0) * s, 1.0f};
+            if (bare) {
+                BareLineVertex corner;
+                std::copy_n(window, 4, corner.window);
+                for (int c = 0; c < 4; ++c) corner.color[c] = a.color[c] + (b.color[c] - a.color[c]) * t;
+                bareLineScratch.push_back(corner);
+            } else {
+                LineVertex corner;
+                corner.v = Mix(a, b, t);
+                std::copy_n(window, 4, corner.window);
+                lineScratch.push_back(corner);
+            }
         }
     }
 }
@@ -778,7 +828,9 @@ void BindLineIndices(int quads) {
 // Segments as pairs of vertices; attributes in `constant` come from the current state.
 void DrawLines(const Vertex* v, int count, uint8_t constant) {
     const Mat4 mvp = Multiply(stacks[1].back(), stacks[0].back());
+    const bool bare = !gl.enables.lighting && !(gl.enables.texture2D && gl.texture != 0);
     lineScratch.clear();
+    bareLineScratch.clear();
     for (int i = 0; i + 1 < count; i += 2) {
         Vertex a = v[i], b = v[i + 1];
         if (constant) {
@@ -788,17 +840,24 @@ void DrawLines(const Vertex* v, int count, uint8_t constant) {
                 if (constant & kTexCoordBit) std::copy_n(gl.current.texCoord, 2, p->texCoord);
             }
         }
-        AppendLineQuad(a, b, mvp, gl.lineWidth);
+        AppendLineQuad(a, b, mvp, gl.lineWidth, bare);
     }
-    if (lineScratch.empty()) return;
+    const size_t corners = bare ? bareLineScratch.size() : lineScratch.size();
+    if (corners == 0) return;
     UseProgram(true);
     const int maxQuads = 65536 / 4;
-    const int quads = static_cast<int>(lineScratch.size() / 4);
+    const int quads = static_cast<int>(corners / 4);
     BindLineIndices(std::min(quads, maxQuads));
     for (int done = 0; done < quads; done += maxQuads) {
         const int n = std::min(maxQuads, quads - done);
-        Stream(&lineScratch[static_cast<size_t>(done) * 4], static_cast<size_t>(n) * 4 * sizeof(LineVertex));
-        PointAttributes(sizeof(LineVertex), 0, 0, true);
+        const size_t first = static_cast<size_t>(done) * 4;
+        if (bare) {
+            Stream(&bareLineScratch[first], static_cast<size_t>(n) * 4 * sizeof(BareLineVertex));
+            PointBareLineAttributes();
+        } else {
+            Stream(&lineScratch[first], static_cast<size_t>(n) * 4 * sizeof(LineVertex));
+            PointAttributes(sizeof(LineVertex), 0, 0, true);
+        }
         glDrawElements(GL_TRIANGLES, n * 6, GL_UNSIGNED_SHORT, nullptr);
     }
 }
@@ -1030,7 +1089,7 @@ void DoPopAttrib() {
     if (m & GL_SCISSOR_BIT) e.scissorTest = s.enables.scissorTest, std::copy_n(s.scissor, 4, gl.scissor);
     if (m & GL_POLYGON_BIT) e.cullFace = s.enables.cullFace;
     if (m & GL_LINE_BIT) gl.lineWidth = s.lineWidth;
-    if (m & GL_TEXTURE_BIT) gl.texture = s.texture;
+    if (m & GL_TEXTURE_BIT) gl.texture = s.texture, gl.texEnvMode = s.texEnvMode;
     if (m & GL_LIST_BIT) gl.listBase = s.listBase;
     if (m & GL_TRANSFORM_BIT) {
         gl.matrixMode = s.matrixMode;
@@ -1084,6 +1143,7 @@ void Execute(const Command& c) {
     case Op::PushAttrib: DoPushAttrib(c.u); break;
     case Op::PopAttrib: DoPopAttrib(); break;
     case Op::BindTexture: DoBindTexture(c.e0, c.u); break;
+    case Op::TexEnv: gl.texEnvMode = c.e0; break;
     }
 }
 
@@ -1432,6 +1492,13 @@ void ffpReadBuffer(GLenum mode) {
 }
 
 // ---- textures ----
+void ffpTexEnvi(GLenum target, GLenum pname, GLint param) {
+    const GLenum mode = static_cast<GLenum>(param);
+    if (target != GL_TEXTURE_ENV || pname != GL_TEXTURE_ENV_MODE || (mode != GL_MODULATE && mode != GL_REPLACE))
+        return Refuse(GL_INVALID_ENUM, "glTexEnvi", "only GL_MODULATE and GL_REPLACE");
+    Submit(Make(Op::TexEnv, mode));
+}
+
 void ffpBindTexture(GLenum target, GLuint texture) { Submit(Make(Op::BindTexture, target, 0, texture)); }
 
 // ES takes the internal format as the format itself; GL 1.1's component counts and sized
@@ -1444,6 +1511,9 @@ void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei wid
     if (internal == 4 || internal == GL_RGBA8) internal = GL_RGBA;
     if (internal == 1) internal = GL_LUMINANCE;
     if (internal != format) return Refuse(GL_INVALID_OPERATION, "glTexImage2D", "internal format differs");
+    texturesWithAlpha.erase(std::remove(texturesWithAlpha.begin(), texturesWithAlpha.end(), gl.texture),
+                            texturesWithAlpha.end());
+    if (format == GL_RGBA || format == GL_LUMINANCE_ALPHA || format == GL_ALPHA) texturesWithAlpha.push_back(gl.texture);
     glTexImage2D(target, level, static_cast<GLint>(internal), width, height, border, format, type, pixels);
     CheckEs("glTexImage2D");
 }

@@ -50,6 +50,9 @@ typedef double GLclampd;
 #define GL_SMOOTH 0x1D01
 #define GL_STACK_OVERFLOW 0x0503
 #define GL_STACK_UNDERFLOW 0x0504
+#define GL_TEXTURE_ENV 0x2300
+#define GL_TEXTURE_ENV_MODE 0x2200
+#define GL_MODULATE 0x2100
 #define GL_BGRA 0x80E1
 #define GL_RGB8 0x8051
 #define GL_RGBA8 0x8058
@@ -138,5 +141,6 @@ void ffpReadBuffer(GLenum mode);  // ES 2 reads the surface's back buffer: GL_BA
 
 // ---- textures ----
 void ffpBindTexture(GLenum target, GLuint texture);
+void ffpTexEnvi(GLenum target, GLenum pname, GLint param);
 void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
                    GLenum format, GLenum type, const void* pixels);
