@@ -36,6 +36,7 @@ static bool frameDrawn = false;          // this animation frame's loop iteratio
 static bool freshClock = false;          // the first live frame is drawn at the start time itself
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
 static bool holdNextFrame = false;       // the page asked for the next frame as a still
+static bool frameHeld = false;           // that frame stays on the canvas until the page lets it go
 
 // The loop's frame duration in a page: the time between animation frames, not the time spent
 // inside one, so the show keeps real time. Asked once for each frame the loop draws.
@@ -69,8 +70,9 @@ static bool LiveFrame() {
     return true;
 }
 
-// The frame just drawn, written as /held.png by the program's own writer, then the show paused
-// on it as Space pauses it: the browser check compares it with what the page shows.
+// The frame just drawn, written as /held.png by the program's own writer, then kept on the
+// canvas (no frame drawn, clock and music held, no pause mark) until the page lets it go: the
+// browser check compares it with what the page shows.
 static void HoldFrame() {
     holdNextFrame = false;
     int w = 0, h = 0;
@@ -78,10 +80,16 @@ static void HoldFrame() {
     std::vector<uint8_t> rgba;
     ReadPicture(rgba, w, h);
     if (!WritePng("/held.png", rgba, w, h)) PageFault("The held frame could not be written.");
-    PlayerKey(VK_SPACE);
+    frameHeld = true;
+    MusicPause(true);
 }
 
 extern "C" void WebHoldNextFrame() { holdNextFrame = true; }
+
+extern "C" void WebReleaseFrame() {
+    frameHeld = false;
+    UpdateMusicHold();
+}
 
 static bool EndShow() {
     MusicStop();
@@ -124,6 +132,10 @@ static bool Frame(double sinceMs) {
         return false;
     }
     case Phase::Live: {
+        if (frameHeld) {
+            PagePublish(demoTimeMs, true);
+            return true;
+        }
         if (!LiveFrame()) {
             if (LoopReachedEnd() && options.loop) {
                 ResetDemoState();

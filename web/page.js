@@ -67,6 +67,7 @@
       return btoa(text);
     },
     hold() { Module._WebHoldNextFrame(); },
+    release() { Module._WebReleaseFrame(); },
   };
 
   function start(full) {

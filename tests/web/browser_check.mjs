@@ -318,7 +318,7 @@ async function live() {
     if (shot.w >= held.w && shot.h >= held.h && share <= 0.001)
       pass(`screenshot: the page shows the ${held.w} x ${held.h} frame the program drew (largest channel difference ${largest})`);
     else fail(`screenshot: ${(share * 100).toFixed(2)} % of the picture differs from the drawn frame (largest ${largest}; screenshot ${shot.w} x ${shot.h}, frame ${held.w} x ${held.h})`);
-    await b.key("\uE00D");
+    await b.run("brimvale.release()");
 
     // Escape ends on the end card, even tapped quicker than a frame; Play again starts afresh.
     await b.key("\uE00C", 10);
