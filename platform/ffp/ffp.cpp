@@ -174,6 +174,17 @@ enum class Op {
     TexEnv,
 };
 
+// The GL call each command stands for, for debug builds' error reports.
+const char* const kOpCalls[] = {
+    "glEnd",         "glColor",       "glNormal",    "glTexCoord",   "glMatrixMode", "glLoadIdentity",
+    "glLoadMatrix",  "glMultMatrix",  "glPushMatrix", "glPopMatrix",  "glTranslate",  "glRotate",
+    "glScale",       "glMaterial",    "glLight",     "glLightModel", "glCallList",   "glCallLists",
+    "glListBase",    "glEnable",      "glDisable",   "glBlendFunc",  "glDepthFunc",  "glDepthMask",
+    "glLineWidth",   "glClear",       "glClearColor", "glClearDepth", "glViewport",  "glScissor",
+    "glPushAttrib",  "glPopAttrib",   "glBindTexture", "glTexEnvi",
+};
+static_assert(sizeof kOpCalls / sizeof kOpCalls[0] == static_cast<size_t>(Op::TexEnv) + 1, "one call per command");
+
 struct Command {
     Op op;
     GLenum e0, e1;
@@ -1050,10 +1061,7 @@ void DoLight(GLenum which, GLenum pname, const float* v) {
     ++lightingVersion;
 }
 
-void DoClear(GLbitfield mask) {
-    glClear(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT));
-    CheckEs("glClear");
-}
+void DoClear(GLbitfield mask) { glClear(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT)); }
 
 void DoBindTexture(GLenum target, GLuint texture) {
     if (target != GL_TEXTURE_2D) return Refuse(GL_INVALID_ENUM, "glBindTexture", "target");
@@ -1156,6 +1164,7 @@ void Submit(const Command& c) {
         return;
     }
     Execute(c);
+    CheckEs(kOpCalls[static_cast<int>(c.op)]);
 }
 
 Command Make(Op op, GLenum e0 = 0, GLenum e1 = 0, GLuint u = 0, float f0 = 0, float f1 = 0, float f2 = 0,
@@ -1396,10 +1405,7 @@ void ffpEndList() {
     if (recordingMode == GL_COMPILE_AND_EXECUTE) DoCallList(recordingName);
 }
 
-void ffpCallList(GLuint list) {
-    Submit(Make(Op::CallList, 0, 0, list));
-    CheckEs("glCallList");
-}
+void ffpCallList(GLuint list) { Submit(Make(Op::CallList, 0, 0, list)); }
 
 void ffpCallLists(GLsizei n, GLenum type, const void* names) {
     for (GLsizei i = 0; i < n; ++i) {
@@ -1412,7 +1418,6 @@ void ffpCallLists(GLsizei n, GLenum type, const void* names) {
         }
         Submit(Make(Op::CallListOffset, 0, 0, id));
     }
-    CheckEs("glCallLists");
 }
 
 void ffpListBase(GLuint base) { Submit(Make(Op::ListBase, 0, 0, base)); }
