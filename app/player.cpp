@@ -317,8 +317,7 @@ static void ActiveChanged() {
     if (paused && active) ShowPausedPicture();
 }
 
-static const LoopSteps kLiveSteps = {FollowMusic, OverlayStep, PaceFrame, PlayerKey,
-                                     ActiveChanged, Paused, nullptr, nullptr};
+static const LoopSteps kLiveSteps = {FollowMusic, OverlayStep, PaceFrame, PlayerKey, ActiveChanged, Paused, nullptr};
 
 void UseLivePlayer(bool on) {
     livePlayer = on;

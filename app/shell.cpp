@@ -206,8 +206,7 @@ bool MainLoopIteration() {
         uint32_t t1 = GetTickCount();
         if (!clockFirst) {
             // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
-            frameMs = loopSteps && loopSteps->frameDuration ? loopSteps->frameDuration(t0, t1)
-                                                            : static_cast<double>(static_cast<uint32_t>(t1 - t0));
+            frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
             demoTimeMs += frameMs;
         }
     }

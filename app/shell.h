@@ -35,11 +35,9 @@ struct LoopSteps {
     void (*keyPressed)(unsigned vk);                      // first press of a key, not its repeats
     void (*activeChanged)();                              // the window was minimised or restored
     bool (*held)();                                       // true: no frame is drawn and the clock stands
-    // The frame's duration from the tick counts taken around it; nullptr: their difference.
-    double (*frameDuration)(uint32_t startTick, uint32_t endTick);
     // A browser's clock: the time since the last animation frame, which is the last frame's whole
     // duration, added as the next frame begins so that the picture shows the moment it is
-    // presented; frameDuration is then not asked. nullptr: the clock moves after the frame.
+    // presented. nullptr: the tick count around render and present, added after the frame.
     double (*elapsedBeforeFrame)();
 };
 // The steps every later iteration uses (nullptr: the plain show). The caller keeps them alive.
