@@ -6,8 +6,9 @@
 
 #include "render/texture.h"
 
-// The parser needs no files; the loader's opener only has to link.
+// The parser needs no files; the loader's opener and path lookup only have to link.
 FILE* OpenDataFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+const char* ResolveDataPath(const char* path) { return path; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
