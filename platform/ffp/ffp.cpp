@@ -1,33 +1,37 @@
 // The fixed-function layer: the OpenGL 1.1 the program draws with, on OpenGL ES 2.0 / WebGL 1.
 // It does two things. Immediate mode (glBegin ... glEnd) is gathered into vertex arrays and drawn
-// through one GLSL ES 1.00 program, compiled in a few variants by state (lighting, texture, wide
-// lines). Display lists are recorded as commands, not only vertices, and played back.
+// through one GLSL ES 1.00 program, compiled in a few variants by state (lighting, texture mode,
+// wide lines). Display lists are recorded as commands, not only vertices, and played back.
 //
 // What it implements, by GL 1.1's own rules where they show in the picture:
 // - the modelview and projection stacks, glTranslate/Rotate/Scale, glOrtho, gluPerspective;
 // - glBegin modes lines, line strip, line loop, triangles, strips, fans, quads (split on the
-//   driver's diagonals), quad strips and polygons; glRectf; the current colour, normal and texture
-//   coordinate;
+//   driver's diagonals), quad strips and polygons; glRectf; the current colour, normal and
+//   texture coordinate;
 // - lighting per vertex: emission + scene ambient + one light's ambient, diffuse and specular
 //   (directional or positional with attenuation, viewer at infinity), with the normal
 //   transformed but not normalised unless GL_NORMALIZE or GL_RESCALE_NORMAL is on; a shininess
 //   outside 0..128 is refused with GL_INVALID_VALUE and the current one kept, also from a list;
-// - texture modulate and replace on one 2-D texture, blending, depth test, scissor, culling (passed to ES);
-// - wide lines: each segment a screen-space quad that covers the pixels GL 1.1 names (the
-//   columns of a width-1 line by the diamond-exit rule, each widened in the minor direction,
-//   its fragments sharing the width-1 fragment's colour and texture coordinates);
+// - texture modulate and replace on one 2-D texture; blending, depth test, scissor and culling
+//   passed to ES;
+// - lines of widths ES draws itself go to ES (the same rasteriser rules); wider ones, and all on
+//   WebGL (whose lines are one pixel wide), as one screen-space quad per segment covering the
+//   pixels GL 1.1 names: the columns of a width-1 line by the diamond-exit rule, each widened in
+//   the minor direction, its fragments sharing the width-1 fragment's colour and texture
+//   coordinates;
 // - display lists: what a list records is replayed in order (vertices, colours, normals, matrix
 //   calls, clears, line widths, materials, enables, nested glCallList). An attribute a list never
 //   sets comes from the current state when it is called; what it sets stays current after it;
 // - the attribute stack (glPushAttrib/glPopAttrib) over the groups this state has.
 //
 // What it leaves out, deliberately: fog (glFog state is accepted and has no effect; the show uses
-// none), perspective correction along a line, lighting a lit line at its ends (the quad is lit
-// at its corners: the show lights no lines), points, flat shading, colour material, spotlights, two-sided lighting, more than one
-// light at a time (the lowest enabled one is drawn), texture matrices and texture generation,
-// glMaterial between glBegin and glEnd (refused), feedback and selection, accumulation and
-// stencil, glTexImage2D with an internal format other than its format. A debug build reports any
-// GL error on stderr with the call that raised it.
+// none); for quad lines, perspective correction along the line and lighting at the line's ends
+// (the quad is lit at its corners: the show lights no lines); points, flat shading, colour
+// material, spotlights, two-sided lighting, more than one light at a time (the lowest enabled one
+// is drawn), texture matrices and texture generation, glMaterial between glBegin and glEnd
+// (refused), feedback and selection, accumulation and stencil, glTexImage2D with an internal
+// format other than its format. A debug build reports any GL error on stderr with the call that
+// raised it.
 #include "platform/ffp/ffp.h"
 
 #include <algorithm>
@@ -248,6 +252,9 @@ int callDepth = 0;
 // ES objects.
 Program programs[kVariants];
 GLuint boundProgram = 0;
+float nativeLineWidth = 1.0f;  // the widest line ES draws itself (WebGL: often 1)
+float esLineWidth = 1.0f;
+bool linesAsQuads = false;  // tests draw every line as the quads WebGL needs
 GLuint streamBuffer = 0;
 GLuint lineIndexBuffer = 0;
 int lineIndexQuads = 0;
@@ -441,6 +448,10 @@ void Start() {
     gl.texEnvMode = GL_MODULATE;
     gl.matrixMode = GL_MODELVIEW;
     for (std::vector<Mat4>& s : stacks) s.assign(1, Identity());
+    float range[2] = {1.0f, 1.0f};
+    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
+    nativeLineWidth = range[1];
+    glLineWidth(esLineWidth = 1.0f);
     ApplyEsState();
 }
 
@@ -877,7 +888,8 @@ void DrawLines(const Vertex* v, int count, uint8_t constant) {
 // Vertices from `buffer` at `offset` when it is non-zero, else streamed from `v`.
 void Draw(GLenum mode, const Vertex* v, int count, GLuint buffer, size_t offset, uint8_t constant) {
     if (count <= 0) return;
-    if (mode == GL_LINES) return DrawLines(v, count, constant);
+    if (mode == GL_LINES && (linesAsQuads || gl.lineWidth > nativeLineWidth)) return DrawLines(v, count, constant);
+    if (mode == GL_LINES && esLineWidth != gl.lineWidth) glLineWidth(esLineWidth = gl.lineWidth);
     UseProgram(false);
     if (buffer) {
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
@@ -1522,3 +1534,5 @@ void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei wid
     glTexImage2D(target, level, static_cast<GLint>(internal), width, height, border, format, type, pixels);
     CheckEs("glTexImage2D");
 }
+
+void ffpDrawLinesAsQuads(bool on) { linesAsQuads = on; }
