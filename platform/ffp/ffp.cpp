@@ -219,11 +219,14 @@ struct List {
 struct Program {
     GLuint id = 0;
     GLint mvp, modelView, normalMatrix, sceneColor, ambient, diffuse, specular, lightVec, halfVec, shininess,
-        attenuation, normalizeNormals, texture, textureAlpha;
+        attenuation, texture, textureAlpha;
     unsigned matrixVersion = ~0u, lightingVersion = ~0u;
 };
 
-constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kReplaceVariant = 8, kVariants = 16;
+// Variants by state; lit ones also by the kind of light and normalisation, so that no vertex
+// pays for a branch the state has already decided.
+constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kReplaceVariant = 8,
+                   kPositionalVariant = 16, kNormalizeVariant = 32, kVariants = 64;
 
 // ---- globals ----
 bool started = false;
@@ -481,25 +484,27 @@ uniform vec4 u_sceneColor;   // emission + scene ambient x material ambient; alp
 uniform vec3 u_ambient;      // light x material products
 uniform vec3 u_diffuse;
 uniform vec3 u_specular;
-uniform vec4 u_lightVec;     // w 0: unit direction to the light; w 1: its eye position
+uniform vec4 u_lightVec;     // unit direction to the light; positional: its eye position
 uniform vec3 u_halfVec;      // for a directional light, viewer at infinity
 uniform float u_shininess;
 uniform vec3 u_attenuation;
-uniform float u_normalize;
 // GL 1.1's lighting equation for one light, with the normal as transformed.
 vec4 Lit() {
     vec3 n = u_normalMatrix * a_normal;
-    if (u_normalize > 0.5) n = normalize(n);
+#ifdef NORMALIZE
+    n = normalize(n);
+#endif
+#ifdef POSITIONAL
+    vec3 toLight = u_lightVec.xyz - (u_modelView * vec4(a_position, 1.0)).xyz;
+    float d = length(toLight);
+    vec3 l = toLight / d;
+    vec3 h = normalize(l + vec3(0.0, 0.0, 1.0));
+    float attenuation = 1.0 / (u_attenuation.x + u_attenuation.y * d + u_attenuation.z * d * d);
+#else
     vec3 l = u_lightVec.xyz;
     vec3 h = u_halfVec;
     float attenuation = 1.0;
-    if (u_lightVec.w != 0.0) {
-        vec3 toLight = u_lightVec.xyz - (u_modelView * vec4(a_position, 1.0)).xyz;
-        float d = length(toLight);
-        l = toLight / d;
-        h = normalize(l + vec3(0.0, 0.0, 1.0));
-        attenuation = 1.0 / (u_attenuation.x + u_attenuation.y * d + u_attenuation.z * d * d);
-    }
+#endif
     vec3 c = u_ambient;
     float nl = dot(n, l);
     if (nl > 0.0) {
@@ -576,6 +581,8 @@ Program& ProgramFor(unsigned variant) {
     if (variant & kTexturedVariant) defines += "#define TEXTURED\n";
     if (variant & kLineVariant) defines += "#define LINE\n";
     if (variant & kReplaceVariant) defines += "#define REPLACE\n";
+    if (variant & kPositionalVariant) defines += "#define POSITIONAL\n";
+    if (variant & kNormalizeVariant) defines += "#define NORMALIZE\n";
     p.id = glCreateProgram();
     GLuint vs = CompileShader(GL_VERTEX_SHADER, defines + kVertexShader);
     GLuint fs = CompileShader(GL_FRAGMENT_SHADER, defines + kFragmentShader);
@@ -598,7 +605,7 @@ Program& ProgramFor(unsigned variant) {
     p.sceneColor = at("u_sceneColor"), p.ambient = at("u_ambient"), p.diffuse = at("u_diffuse");
     p.specular = at("u_specular"), p.lightVec = at("u_lightVec"), p.halfVec = at("u_halfVec");
     p.shininess = at("u_shininess"), p.attenuation = at("u_attenuation");
-    p.normalizeNormals = at("u_normalize"), p.texture = at("u_texture"), p.textureAlpha = at("u_textureAlpha");
+    p.texture = at("u_texture"), p.textureAlpha = at("u_textureAlpha");
     glUseProgram(p.id);
     boundProgram = p.id;
     if (p.texture >= 0) glUniform1i(p.texture, 0);
@@ -610,6 +617,14 @@ bool TextureHasAlpha(GLuint texture) {
     return std::find(texturesWithAlpha.begin(), texturesWithAlpha.end(), texture) != texturesWithAlpha.end();
 }
 
+// The light drawn: the lowest enabled one, or none (black, directional).
+const Light& ActiveLight() {
+    static const Light kDark = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}, {1, 0, 0}};
+    for (int i = 0; i < kLights; ++i)
+        if (gl.lighting.lightOn[i]) return gl.lighting.lights[i];
+    return kDark;
+}
+
 void Normalize3(float* v) {
     const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
     if (length > 0.0f) v[0] /= length, v[1] /= length, v[2] /= length;
@@ -619,11 +634,7 @@ void Normalize3(float* v) {
 void UploadLighting(const Program& p) {
     const Lighting& L = gl.lighting;
     const Material& m = L.front;  // one-sided lighting: back faces are lit as front faces
-    int on = -1;
-    for (int i = 0; i < kLights && on < 0; ++i)
-        if (L.lightOn[i]) on = i;
-    static const Light kDark = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}, {1, 0, 0}};
-    const Light& light = on >= 0 ? L.lights[on] : kDark;
+    const Light& light = ActiveLight();
     float scene[4], ambient[3], diffuse[3], specular[3];
     for (int c = 0; c < 3; ++c) {
         scene[c] = m.emission[c] + L.modelAmbient[c] * m.ambient[c];
@@ -651,15 +662,18 @@ void UploadLighting(const Program& p) {
     glUniform3fv(p.halfVec, 1, halfVec);
     glUniform1f(p.shininess, m.shininess);
     glUniform3fv(p.attenuation, 1, light.attenuation);
-    glUniform1f(p.normalizeNormals, gl.enables.normalize || gl.enables.rescaleNormal ? 1.0f : 0.0f);
 }
 
 // Binds the variant for the current state with its uniforms up to date.
 void UseProgram(bool line) {
     const bool textured = gl.enables.texture2D && gl.texture != 0;
     const bool replace = textured && gl.texEnvMode == GL_REPLACE;
-    const unsigned variant = (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) |
-                             (line ? kLineVariant : 0) | (replace ? kReplaceVariant : 0);
+    unsigned variant = (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) |
+                       (line ? kLineVariant : 0) | (replace ? kReplaceVariant : 0);
+    if (gl.enables.lighting) {
+        if (ActiveLight().position[3] != 0.0f) variant |= kPositionalVariant;
+        if (gl.enables.normalize || gl.enables.rescaleNormal) variant |= kNormalizeVariant;
+    }
     Program& p = ProgramFor(variant);
     if (boundProgram != p.id) glUseProgram(p.id), boundProgram = p.id;
     if (p.matrixVersion != matrixVersion) {

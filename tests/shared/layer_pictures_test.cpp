@@ -199,6 +199,11 @@ TEST_F(LayerPictures, LightingAtMeshScales) {
     glEnable(GL_NORMALIZE);
     LitSheet(-0.5f, -0.55f, -3.0f, 0.4f);  // the same sheet normalised, for contrast
     glDisable(GL_NORMALIZE);
+    const float nearby[4] = {-0.2f, 0.9f, -1.5f, 1.0f};  // a positional light, attenuated
+    glLightfv(GL_LIGHT1, GL_POSITION, nearby);
+    glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.3f);
+    LitSheet(0.0f, 0.75f, -3.5f, 0.3f);
+    glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.0f);
     Judge("lighting-scales", Grab(), 8);
 }
 
