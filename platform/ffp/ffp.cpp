@@ -106,7 +106,7 @@ struct Lighting {  // GL_LIGHTING_BIT
     float modelAmbient[4];
     GLenum shadeModel;
 };
-struct Enables {  // GL_ENABLE_BIT; each also belongs to the group named beside it
+struct Enables {       // GL_ENABLE_BIT; each also belongs to the group named beside it
     bool lighting;     // GL_LIGHTING_BIT
     bool texture2D;    // GL_TEXTURE_BIT
     bool blend;        // GL_COLOR_BUFFER_BIT
@@ -180,12 +180,11 @@ enum class Op {
 
 // The GL call each command stands for, for debug builds' error reports.
 const char* const kOpCalls[] = {
-    "glEnd",         "glColor",       "glNormal",    "glTexCoord",   "glMatrixMode", "glLoadIdentity",
-    "glLoadMatrix",  "glMultMatrix",  "glPushMatrix", "glPopMatrix",  "glTranslate",  "glRotate",
-    "glScale",       "glMaterial",    "glLight",     "glLightModel", "glCallList",   "glCallLists",
-    "glListBase",    "glEnable",      "glDisable",   "glBlendFunc",  "glDepthFunc",  "glDepthMask",
-    "glLineWidth",   "glClear",       "glClearColor", "glClearDepth", "glViewport",  "glScissor",
-    "glPushAttrib",  "glPopAttrib",   "glBindTexture", "glTexEnvi",
+    "glEnd",        "glColor",      "glNormal",     "glTexCoord",  "glMatrixMode",  "glLoadIdentity", "glLoadMatrix",
+    "glMultMatrix", "glPushMatrix", "glPopMatrix",  "glTranslate", "glRotate",      "glScale",        "glMaterial",
+    "glLight",      "glLightModel", "glCallList",   "glCallLists", "glListBase",    "glEnable",       "glDisable",
+    "glBlendFunc",  "glDepthFunc",  "glDepthMask",  "glLineWidth", "glClear",       "glClearColor",   "glClearDepth",
+    "glViewport",   "glScissor",    "glPushAttrib", "glPopAttrib", "glBindTexture", "glTexEnvi",
 };
 static_assert(sizeof kOpCalls / sizeof kOpCalls[0] == static_cast<size_t>(Op::TexEnv) + 1, "one call per command");
 
@@ -248,8 +247,8 @@ std::vector<std::unique_ptr<List>> lists(1);
 List* recording = nullptr;
 GLuint recordingName = 0;
 GLenum recordingMode = 0;
-Current recorded;            // the current values as the list being recorded has set them
-uint8_t recordedKnown = 0;   // which of them the list has set
+Current recorded;           // the current values as the list being recorded has set them
+uint8_t recordedKnown = 0;  // which of them the list has set
 int callDepth = 0;
 
 // ES objects.
@@ -1017,15 +1016,24 @@ void DoCallList(GLuint name) {
 // ---- state changes ----
 bool* EnableFlag(GLenum cap) {
     switch (cap) {
-    case GL_LIGHTING: return &gl.enables.lighting;
-    case GL_TEXTURE_2D: return &gl.enables.texture2D;
-    case GL_BLEND: return &gl.enables.blend;
-    case GL_DEPTH_TEST: return &gl.enables.depthTest;
-    case GL_SCISSOR_TEST: return &gl.enables.scissorTest;
-    case GL_CULL_FACE: return &gl.enables.cullFace;
-    case GL_NORMALIZE: return &gl.enables.normalize;
-    case GL_RESCALE_NORMAL: return &gl.enables.rescaleNormal;
-    case GL_FOG: return &gl.enables.fog;
+    case GL_LIGHTING:
+        return &gl.enables.lighting;
+    case GL_TEXTURE_2D:
+        return &gl.enables.texture2D;
+    case GL_BLEND:
+        return &gl.enables.blend;
+    case GL_DEPTH_TEST:
+        return &gl.enables.depthTest;
+    case GL_SCISSOR_TEST:
+        return &gl.enables.scissorTest;
+    case GL_CULL_FACE:
+        return &gl.enables.cullFace;
+    case GL_NORMALIZE:
+        return &gl.enables.normalize;
+    case GL_RESCALE_NORMAL:
+        return &gl.enables.rescaleNormal;
+    case GL_FOG:
+        return &gl.enables.fog;
     default:
         if (cap >= GL_LIGHT0 && cap < GL_LIGHT0 + kLights) return &gl.lighting.lightOn[cap - GL_LIGHT0];
         return nullptr;
@@ -1059,13 +1067,26 @@ void DoMaterial(GLenum face, GLenum pname, const float* v) {
         Material* m = Face(face, i);
         if (!m) break;
         switch (pname) {
-        case GL_AMBIENT: std::copy_n(v, 4, m->ambient); break;
-        case GL_DIFFUSE: std::copy_n(v, 4, m->diffuse); break;
-        case GL_SPECULAR: std::copy_n(v, 4, m->specular); break;
-        case GL_EMISSION: std::copy_n(v, 4, m->emission); break;
-        case GL_AMBIENT_AND_DIFFUSE: std::copy_n(v, 4, m->ambient), std::copy_n(v, 4, m->diffuse); break;
-        case GL_SHININESS: m->shininess = v[0]; break;
-        default: return Refuse(GL_INVALID_ENUM, "glMaterial", "parameter not emulated");
+        case GL_AMBIENT:
+            std::copy_n(v, 4, m->ambient);
+            break;
+        case GL_DIFFUSE:
+            std::copy_n(v, 4, m->diffuse);
+            break;
+        case GL_SPECULAR:
+            std::copy_n(v, 4, m->specular);
+            break;
+        case GL_EMISSION:
+            std::copy_n(v, 4, m->emission);
+            break;
+        case GL_AMBIENT_AND_DIFFUSE:
+            std::copy_n(v, 4, m->ambient), std::copy_n(v, 4, m->diffuse);
+            break;
+        case GL_SHININESS:
+            m->shininess = v[0];
+            break;
+        default:
+            return Refuse(GL_INVALID_ENUM, "glMaterial", "parameter not emulated");
         }
     }
     ++lightingVersion;
@@ -1075,14 +1096,29 @@ void DoLight(GLenum which, GLenum pname, const float* v) {
     if (which < GL_LIGHT0 || which >= GL_LIGHT0 + kLights) return Refuse(GL_INVALID_ENUM, "glLight", "light");
     Light& l = gl.lighting.lights[which - GL_LIGHT0];
     switch (pname) {
-    case GL_AMBIENT: std::copy_n(v, 4, l.ambient); break;
-    case GL_DIFFUSE: std::copy_n(v, 4, l.diffuse); break;
-    case GL_SPECULAR: std::copy_n(v, 4, l.specular); break;
-    case GL_POSITION: Transform(stacks[0].back(), v, l.position), l.position[3] = v[3]; break;
-    case GL_CONSTANT_ATTENUATION: l.attenuation[0] = v[0]; break;
-    case GL_LINEAR_ATTENUATION: l.attenuation[1] = v[0]; break;
-    case GL_QUADRATIC_ATTENUATION: l.attenuation[2] = v[0]; break;
-    default: return Refuse(GL_INVALID_ENUM, "glLight", "parameter not emulated");
+    case GL_AMBIENT:
+        std::copy_n(v, 4, l.ambient);
+        break;
+    case GL_DIFFUSE:
+        std::copy_n(v, 4, l.diffuse);
+        break;
+    case GL_SPECULAR:
+        std::copy_n(v, 4, l.specular);
+        break;
+    case GL_POSITION:
+        Transform(stacks[0].back(), v, l.position), l.position[3] = v[3];
+        break;
+    case GL_CONSTANT_ATTENUATION:
+        l.attenuation[0] = v[0];
+        break;
+    case GL_LINEAR_ATTENUATION:
+        l.attenuation[1] = v[0];
+        break;
+    case GL_QUADRATIC_ATTENUATION:
+        l.attenuation[2] = v[0];
+        break;
+    default:
+        return Refuse(GL_INVALID_ENUM, "glLight", "parameter not emulated");
     }
     ++lightingVersion;
 }
@@ -1138,32 +1174,83 @@ void Execute(const Command& c) {
     switch (c.op) {
     case Op::Batch:
     case Op::LoadMatrix:
-    case Op::MultMatrix: break;  // need the list: played in DoCallList
-    case Op::Color: std::copy_n(c.f, 4, gl.current.color); break;
-    case Op::Normal: std::copy_n(c.f, 3, gl.current.normal); break;
-    case Op::TexCoord: std::copy_n(c.f, 2, gl.current.texCoord); break;
-    case Op::MatrixMode: gl.matrixMode = c.e0; break;
-    case Op::LoadIdentity: Top() = Identity(), MatrixChanged(); break;
-    case Op::PushMatrix: DoPushMatrix(); break;
-    case Op::PopMatrix: DoPopMatrix(); break;
-    case Op::Translate: DoTranslate(c.f[0], c.f[1], c.f[2]); break;
-    case Op::Rotate: MultTop(Rotation(c.f[0], c.f[1], c.f[2], c.f[3])); break;
-    case Op::Scale: DoScale(c.f[0], c.f[1], c.f[2]); break;
-    case Op::Material: DoMaterial(c.e0, c.e1, c.f); break;
-    case Op::Light: DoLight(c.e0, c.e1, c.f); break;
-    case Op::LightModel: std::copy_n(c.f, 4, gl.lighting.modelAmbient), ++lightingVersion; break;
-    case Op::CallList: DoCallList(c.u); break;
-    case Op::CallListOffset: DoCallList(gl.listBase + c.u); break;
-    case Op::ListBase: gl.listBase = c.u; break;
-    case Op::Enable: DoEnable(c.e0, true); break;
-    case Op::Disable: DoEnable(c.e0, false); break;
-    case Op::BlendFunc: gl.blendSrc = c.e0, gl.blendDst = c.e1, glBlendFunc(c.e0, c.e1); break;
-    case Op::DepthFunc: gl.depthFunc = c.e0, glDepthFunc(c.e0); break;
-    case Op::DepthMask: gl.depthMask = c.u != 0, glDepthMask(c.u ? GL_TRUE : GL_FALSE); break;
-    case Op::LineWidth: gl.lineWidth = c.f[0]; break;
-    case Op::Clear: DoClear(c.u); break;
-    case Op::ClearColor: std::copy_n(c.f, 4, gl.clearColor), glClearColor(c.f[0], c.f[1], c.f[2], c.f[3]); break;
-    case Op::ClearDepth: gl.clearDepth = c.f[0], glClearDepthf(c.f[0]); break;
+    case Op::MultMatrix:
+        break;  // need the list: played in DoCallList
+    case Op::Color:
+        std::copy_n(c.f, 4, gl.current.color);
+        break;
+    case Op::Normal:
+        std::copy_n(c.f, 3, gl.current.normal);
+        break;
+    case Op::TexCoord:
+        std::copy_n(c.f, 2, gl.current.texCoord);
+        break;
+    case Op::MatrixMode:
+        gl.matrixMode = c.e0;
+        break;
+    case Op::LoadIdentity:
+        Top() = Identity(), MatrixChanged();
+        break;
+    case Op::PushMatrix:
+        DoPushMatrix();
+        break;
+    case Op::PopMatrix:
+        DoPopMatrix();
+        break;
+    case Op::Translate:
+        DoTranslate(c.f[0], c.f[1], c.f[2]);
+        break;
+    case Op::Rotate:
+        MultTop(Rotation(c.f[0], c.f[1], c.f[2], c.f[3]));
+        break;
+    case Op::Scale:
+        DoScale(c.f[0], c.f[1], c.f[2]);
+        break;
+    case Op::Material:
+        DoMaterial(c.e0, c.e1, c.f);
+        break;
+    case Op::Light:
+        DoLight(c.e0, c.e1, c.f);
+        break;
+    case Op::LightModel:
+        std::copy_n(c.f, 4, gl.lighting.modelAmbient), ++lightingVersion;
+        break;
+    case Op::CallList:
+        DoCallList(c.u);
+        break;
+    case Op::CallListOffset:
+        DoCallList(gl.listBase + c.u);
+        break;
+    case Op::ListBase:
+        gl.listBase = c.u;
+        break;
+    case Op::Enable:
+        DoEnable(c.e0, true);
+        break;
+    case Op::Disable:
+        DoEnable(c.e0, false);
+        break;
+    case Op::BlendFunc:
+        gl.blendSrc = c.e0, gl.blendDst = c.e1, glBlendFunc(c.e0, c.e1);
+        break;
+    case Op::DepthFunc:
+        gl.depthFunc = c.e0, glDepthFunc(c.e0);
+        break;
+    case Op::DepthMask:
+        gl.depthMask = c.u != 0, glDepthMask(c.u ? GL_TRUE : GL_FALSE);
+        break;
+    case Op::LineWidth:
+        gl.lineWidth = c.f[0];
+        break;
+    case Op::Clear:
+        DoClear(c.u);
+        break;
+    case Op::ClearColor:
+        std::copy_n(c.f, 4, gl.clearColor), glClearColor(c.f[0], c.f[1], c.f[2], c.f[3]);
+        break;
+    case Op::ClearDepth:
+        gl.clearDepth = c.f[0], glClearDepthf(c.f[0]);
+        break;
     case Op::Viewport:
     case Op::Scissor: {
         GLint* box = c.op == Op::Viewport ? gl.viewport : gl.scissor;
@@ -1174,10 +1261,18 @@ void Execute(const Command& c) {
             glScissor(box[0], box[1], box[2], box[3]);
         break;
     }
-    case Op::PushAttrib: DoPushAttrib(c.u); break;
-    case Op::PopAttrib: DoPopAttrib(); break;
-    case Op::BindTexture: DoBindTexture(c.e0, c.u); break;
-    case Op::TexEnv: gl.texEnvMode = c.e0; break;
+    case Op::PushAttrib:
+        DoPushAttrib(c.u);
+        break;
+    case Op::PopAttrib:
+        DoPopAttrib();
+        break;
+    case Op::BindTexture:
+        DoBindTexture(c.e0, c.u);
+        break;
+    case Op::TexEnv:
+        gl.texEnvMode = c.e0;
+        break;
     }
 }
 
@@ -1437,10 +1532,17 @@ void ffpCallLists(GLsizei n, GLenum type, const void* names) {
     for (GLsizei i = 0; i < n; ++i) {
         GLuint id = 0;
         switch (type) {
-        case GL_UNSIGNED_BYTE: id = static_cast<const GLubyte*>(names)[i]; break;
-        case GL_UNSIGNED_SHORT: id = static_cast<const GLushort*>(names)[i]; break;
-        case GL_UNSIGNED_INT: id = static_cast<const GLuint*>(names)[i]; break;
-        default: return Refuse(GL_INVALID_ENUM, "glCallLists", "type not emulated");
+        case GL_UNSIGNED_BYTE:
+            id = static_cast<const GLubyte*>(names)[i];
+            break;
+        case GL_UNSIGNED_SHORT:
+            id = static_cast<const GLushort*>(names)[i];
+            break;
+        case GL_UNSIGNED_INT:
+            id = static_cast<const GLuint*>(names)[i];
+            break;
+        default:
+            return Refuse(GL_INVALID_ENUM, "glCallLists", "type not emulated");
         }
         Submit(Make(Op::CallListOffset, 0, 0, id));
     }
@@ -1487,25 +1589,49 @@ void ffpPopAttrib() { Submit(Make(Op::PopAttrib)); }
 void ffpGetIntegerv(GLenum pname, GLint* params) {
     State& s = Gl();
     switch (pname) {
-    case GL_VIEWPORT: std::copy_n(s.viewport, 4, params); break;
-    case GL_SCISSOR_BOX: std::copy_n(s.scissor, 4, params); break;
-    case GL_MATRIX_MODE: params[0] = static_cast<GLint>(s.matrixMode); break;
-    case GL_LIST_BASE: params[0] = static_cast<GLint>(s.listBase); break;
-    case GL_TEXTURE_BINDING_2D: params[0] = static_cast<GLint>(s.texture); break;
-    default: glGetIntegerv(pname, params);
+    case GL_VIEWPORT:
+        std::copy_n(s.viewport, 4, params);
+        break;
+    case GL_SCISSOR_BOX:
+        std::copy_n(s.scissor, 4, params);
+        break;
+    case GL_MATRIX_MODE:
+        params[0] = static_cast<GLint>(s.matrixMode);
+        break;
+    case GL_LIST_BASE:
+        params[0] = static_cast<GLint>(s.listBase);
+        break;
+    case GL_TEXTURE_BINDING_2D:
+        params[0] = static_cast<GLint>(s.texture);
+        break;
+    default:
+        glGetIntegerv(pname, params);
     }
 }
 
 void ffpGetFloatv(GLenum pname, GLfloat* params) {
     State& s = Gl();
     switch (pname) {
-    case GL_COLOR_CLEAR_VALUE: std::copy_n(s.clearColor, 4, params); break;
-    case GL_CURRENT_COLOR: std::copy_n(s.current.color, 4, params); break;
-    case GL_CURRENT_NORMAL: std::copy_n(s.current.normal, 3, params); break;
-    case GL_LINE_WIDTH: params[0] = s.lineWidth; break;
-    case GL_MODELVIEW_MATRIX: std::copy_n(stacks[0].back().m, 16, params); break;
-    case GL_PROJECTION_MATRIX: std::copy_n(stacks[1].back().m, 16, params); break;
-    default: glGetFloatv(pname, params);
+    case GL_COLOR_CLEAR_VALUE:
+        std::copy_n(s.clearColor, 4, params);
+        break;
+    case GL_CURRENT_COLOR:
+        std::copy_n(s.current.color, 4, params);
+        break;
+    case GL_CURRENT_NORMAL:
+        std::copy_n(s.current.normal, 3, params);
+        break;
+    case GL_LINE_WIDTH:
+        params[0] = s.lineWidth;
+        break;
+    case GL_MODELVIEW_MATRIX:
+        std::copy_n(stacks[0].back().m, 16, params);
+        break;
+    case GL_PROJECTION_MATRIX:
+        std::copy_n(stacks[1].back().m, 16, params);
+        break;
+    default:
+        glGetFloatv(pname, params);
     }
 }
 
@@ -1544,7 +1670,8 @@ void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei wid
     if (internal != format) return Refuse(GL_INVALID_OPERATION, "glTexImage2D", "internal format differs");
     texturesWithAlpha.erase(std::remove(texturesWithAlpha.begin(), texturesWithAlpha.end(), gl.texture),
                             texturesWithAlpha.end());
-    if (format == GL_RGBA || format == GL_LUMINANCE_ALPHA || format == GL_ALPHA) texturesWithAlpha.push_back(gl.texture);
+    if (format == GL_RGBA || format == GL_LUMINANCE_ALPHA || format == GL_ALPHA)
+        texturesWithAlpha.push_back(gl.texture);
     glTexImage2D(target, level, static_cast<GLint>(internal), width, height, border, format, type, pixels);
     CheckEs("glTexImage2D");
 }

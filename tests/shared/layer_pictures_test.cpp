@@ -91,7 +91,9 @@ void Judge(const char* name, const Picture& picture, int minColours, [[maybe_unu
     ASSERT_EQ(desktop.width, picture.width);
     int first = 0;
     const int n = Differing(desktop, picture, kChannelTolerance, &first);
-    EXPECT_LE(n, static_cast<int>(allowedShare * Drawn(desktop))) << Drawn(desktop) << " drawn; " << name << ": first at x " << first % kWidth << ", y " << first / kWidth << " (top row 0)";
+    EXPECT_LE(n, static_cast<int>(allowedShare * Drawn(desktop)))
+        << Drawn(desktop) << " drawn; " << name << ": first at x " << first % kWidth << ", y " << first / kWidth
+        << " (top row 0)";
 #endif
 }
 
@@ -396,8 +398,7 @@ TEST_F(LayerPictures, RefusedShininessKeepsTheCurrentOne) {
         Plain(0.0f, 0.0f, 0.0f);
         Light(white);
         Material(0.4f, shininess);
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        while (glGetError() != GL_NO_ERROR) {}
         if (after) after();
         LitSheet(0.0f, 0.0f, -2.5f, 1.0f);
         return Grab();
