@@ -1,33 +1,37 @@
 // The fixed-function layer: the OpenGL 1.1 the program draws with, on OpenGL ES 2.0 / WebGL 1.
 // It does two things. Immediate mode (glBegin ... glEnd) is gathered into vertex arrays and drawn
-// through one GLSL ES 1.00 program, compiled in a few variants by state (lighting, texture, wide
-// lines). Display lists are recorded as commands, not only vertices, and played back.
+// through one GLSL ES 1.00 program, compiled in a few variants by state (lighting, texture mode,
+// wide lines). Display lists are recorded as commands, not only vertices, and played back.
 //
 // What it implements, by GL 1.1's own rules where they show in the picture:
 // - the modelview and projection stacks, glTranslate/Rotate/Scale, glOrtho, gluPerspective;
 // - glBegin modes lines, line strip, line loop, triangles, strips, fans, quads (split on the
-//   driver's diagonals), quad strips and polygons; glRectf; the current colour, normal and texture
-//   coordinate;
+//   driver's diagonals), quad strips and polygons; glRectf; the current colour, normal and
+//   texture coordinate;
 // - lighting per vertex: emission + scene ambient + one light's ambient, diffuse and specular
 //   (directional or positional with attenuation, viewer at infinity), with the normal
 //   transformed but not normalised unless GL_NORMALIZE or GL_RESCALE_NORMAL is on; a shininess
 //   outside 0..128 is refused with GL_INVALID_VALUE and the current one kept, also from a list;
-// - texture modulate and replace on one 2-D texture, blending, depth test, scissor, culling (passed to ES);
-// - wide lines: each segment a screen-space quad that covers the pixels GL 1.1 names (the
-//   columns of a width-1 line by the diamond-exit rule, each widened in the minor direction,
-//   its fragments sharing the width-1 fragment's colour and texture coordinates);
+// - texture modulate and replace on one 2-D texture; blending, depth test, scissor and culling
+//   passed to ES;
+// - lines of widths ES draws itself go to ES (the same rasteriser rules); wider ones, and all on
+//   WebGL (whose lines are one pixel wide), as one screen-space quad per segment covering the
+//   pixels GL 1.1 names: the columns of a width-1 line by the diamond-exit rule, each widened in
+//   the minor direction, its fragments sharing the width-1 fragment's colour and texture
+//   coordinates;
 // - display lists: what a list records is replayed in order (vertices, colours, normals, matrix
 //   calls, clears, line widths, materials, enables, nested glCallList). An attribute a list never
 //   sets comes from the current state when it is called; what it sets stays current after it;
 // - the attribute stack (glPushAttrib/glPopAttrib) over the groups this state has.
 //
 // What it leaves out, deliberately: fog (glFog state is accepted and has no effect; the show uses
-// none), perspective correction along a line, lighting a lit line at its ends (the quad is lit
-// at its corners: the show lights no lines), points, flat shading, colour material, spotlights, two-sided lighting, more than one
-// light at a time (the lowest enabled one is drawn), texture matrices and texture generation,
-// glMaterial between glBegin and glEnd (refused), feedback and selection, accumulation and
-// stencil, glTexImage2D with an internal format other than its format. A debug build reports any
-// GL error on stderr with the call that raised it.
+// none); for quad lines, perspective correction along the line and lighting at the line's ends
+// (the quad is lit at its corners: the show lights no lines); points, flat shading, colour
+// material, spotlights, two-sided lighting, more than one light at a time (the lowest enabled one
+// is drawn), texture matrices and texture generation, glMaterial between glBegin and glEnd
+// (refused), feedback and selection, accumulation and stencil, glTexImage2D with an internal
+// format other than its format. A debug build reports any GL error on stderr with the call that
+// raised it.
 #include "platform/ffp/ffp.h"
 
 #include <algorithm>
@@ -102,7 +106,7 @@ struct Lighting {  // GL_LIGHTING_BIT
     float modelAmbient[4];
     GLenum shadeModel;
 };
-struct Enables {  // GL_ENABLE_BIT; each also belongs to the group named beside it
+struct Enables {       // GL_ENABLE_BIT; each also belongs to the group named beside it
     bool lighting;     // GL_LIGHTING_BIT
     bool texture2D;    // GL_TEXTURE_BIT
     bool blend;        // GL_COLOR_BUFFER_BIT
@@ -176,12 +180,11 @@ enum class Op {
 
 // The GL call each command stands for, for debug builds' error reports.
 const char* const kOpCalls[] = {
-    "glEnd",         "glColor",       "glNormal",    "glTexCoord",   "glMatrixMode", "glLoadIdentity",
-    "glLoadMatrix",  "glMultMatrix",  "glPushMatrix", "glPopMatrix",  "glTranslate",  "glRotate",
-    "glScale",       "glMaterial",    "glLight",     "glLightModel", "glCallList",   "glCallLists",
-    "glListBase",    "glEnable",      "glDisable",   "glBlendFunc",  "glDepthFunc",  "glDepthMask",
-    "glLineWidth",   "glClear",       "glClearColor", "glClearDepth", "glViewport",  "glScissor",
-    "glPushAttrib",  "glPopAttrib",   "glBindTexture", "glTexEnvi",
+    "glEnd",        "glColor",      "glNormal",     "glTexCoord",  "glMatrixMode",  "glLoadIdentity", "glLoadMatrix",
+    "glMultMatrix", "glPushMatrix", "glPopMatrix",  "glTranslate", "glRotate",      "glScale",        "glMaterial",
+    "glLight",      "glLightModel", "glCallList",   "glCallLists", "glListBase",    "glEnable",       "glDisable",
+    "glBlendFunc",  "glDepthFunc",  "glDepthMask",  "glLineWidth", "glClear",       "glClearColor",   "glClearDepth",
+    "glViewport",   "glScissor",    "glPushAttrib", "glPopAttrib", "glBindTexture", "glTexEnvi",
 };
 static_assert(sizeof kOpCalls / sizeof kOpCalls[0] == static_cast<size_t>(Op::TexEnv) + 1, "one call per command");
 
@@ -215,11 +218,14 @@ struct List {
 struct Program {
     GLuint id = 0;
     GLint mvp, modelView, normalMatrix, sceneColor, ambient, diffuse, specular, lightVec, halfVec, shininess,
-        attenuation, normalizeNormals, texture, textureAlpha;
+        attenuation, texture, textureAlpha;
     unsigned matrixVersion = ~0u, lightingVersion = ~0u;
 };
 
-constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kReplaceVariant = 8, kVariants = 16;
+// Variants by state; lit ones also by the kind of light and normalisation, so that no vertex
+// pays for a branch the state has already decided.
+constexpr unsigned kLitVariant = 1, kTexturedVariant = 2, kLineVariant = 4, kReplaceVariant = 8,
+                   kPositionalVariant = 16, kNormalizeVariant = 32, kVariants = 64;
 
 // ---- globals ----
 bool started = false;
@@ -241,13 +247,16 @@ std::vector<std::unique_ptr<List>> lists(1);
 List* recording = nullptr;
 GLuint recordingName = 0;
 GLenum recordingMode = 0;
-Current recorded;            // the current values as the list being recorded has set them
-uint8_t recordedKnown = 0;   // which of them the list has set
+Current recorded;           // the current values as the list being recorded has set them
+uint8_t recordedKnown = 0;  // which of them the list has set
 int callDepth = 0;
 
 // ES objects.
 Program programs[kVariants];
 GLuint boundProgram = 0;
+float nativeLineWidth = 1.0f;  // the widest line ES draws itself (WebGL: often 1)
+float esLineWidth = 1.0f;
+bool linesAsQuads = false;  // tests draw every line as the quads WebGL needs
 GLuint streamBuffer = 0;
 GLuint lineIndexBuffer = 0;
 int lineIndexQuads = 0;
@@ -441,6 +450,10 @@ void Start() {
     gl.texEnvMode = GL_MODULATE;
     gl.matrixMode = GL_MODELVIEW;
     for (std::vector<Mat4>& s : stacks) s.assign(1, Identity());
+    float range[2] = {1.0f, 1.0f};
+    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
+    nativeLineWidth = range[1];
+    glLineWidth(esLineWidth = 1.0f);
     ApplyEsState();
 }
 
@@ -470,25 +483,27 @@ uniform vec4 u_sceneColor;   // emission + scene ambient x material ambient; alp
 uniform vec3 u_ambient;      // light x material products
 uniform vec3 u_diffuse;
 uniform vec3 u_specular;
-uniform vec4 u_lightVec;     // w 0: unit direction to the light; w 1: its eye position
+uniform vec4 u_lightVec;     // unit direction to the light; positional: its eye position
 uniform vec3 u_halfVec;      // for a directional light, viewer at infinity
 uniform float u_shininess;
 uniform vec3 u_attenuation;
-uniform float u_normalize;
 // GL 1.1's lighting equation for one light, with the normal as transformed.
 vec4 Lit() {
     vec3 n = u_normalMatrix * a_normal;
-    if (u_normalize > 0.5) n = normalize(n);
+#ifdef NORMALIZE
+    n = normalize(n);
+#endif
+#ifdef POSITIONAL
+    vec3 toLight = u_lightVec.xyz - (u_modelView * vec4(a_position, 1.0)).xyz;
+    float d = length(toLight);
+    vec3 l = toLight / d;
+    vec3 h = normalize(l + vec3(0.0, 0.0, 1.0));
+    float attenuation = 1.0 / (u_attenuation.x + u_attenuation.y * d + u_attenuation.z * d * d);
+#else
     vec3 l = u_lightVec.xyz;
     vec3 h = u_halfVec;
     float attenuation = 1.0;
-    if (u_lightVec.w != 0.0) {
-        vec3 toLight = u_lightVec.xyz - (u_modelView * vec4(a_position, 1.0)).xyz;
-        float d = length(toLight);
-        l = toLight / d;
-        h = normalize(l + vec3(0.0, 0.0, 1.0));
-        attenuation = 1.0 / (u_attenuation.x + u_attenuation.y * d + u_attenuation.z * d * d);
-    }
+#endif
     vec3 c = u_ambient;
     float nl = dot(n, l);
     if (nl > 0.0) {
@@ -565,6 +580,8 @@ Program& ProgramFor(unsigned variant) {
     if (variant & kTexturedVariant) defines += "#define TEXTURED\n";
     if (variant & kLineVariant) defines += "#define LINE\n";
     if (variant & kReplaceVariant) defines += "#define REPLACE\n";
+    if (variant & kPositionalVariant) defines += "#define POSITIONAL\n";
+    if (variant & kNormalizeVariant) defines += "#define NORMALIZE\n";
     p.id = glCreateProgram();
     GLuint vs = CompileShader(GL_VERTEX_SHADER, defines + kVertexShader);
     GLuint fs = CompileShader(GL_FRAGMENT_SHADER, defines + kFragmentShader);
@@ -587,7 +604,7 @@ Program& ProgramFor(unsigned variant) {
     p.sceneColor = at("u_sceneColor"), p.ambient = at("u_ambient"), p.diffuse = at("u_diffuse");
     p.specular = at("u_specular"), p.lightVec = at("u_lightVec"), p.halfVec = at("u_halfVec");
     p.shininess = at("u_shininess"), p.attenuation = at("u_attenuation");
-    p.normalizeNormals = at("u_normalize"), p.texture = at("u_texture"), p.textureAlpha = at("u_textureAlpha");
+    p.texture = at("u_texture"), p.textureAlpha = at("u_textureAlpha");
     glUseProgram(p.id);
     boundProgram = p.id;
     if (p.texture >= 0) glUniform1i(p.texture, 0);
@@ -599,6 +616,14 @@ bool TextureHasAlpha(GLuint texture) {
     return std::find(texturesWithAlpha.begin(), texturesWithAlpha.end(), texture) != texturesWithAlpha.end();
 }
 
+// The light drawn: the lowest enabled one, or none (black, directional).
+const Light& ActiveLight() {
+    static const Light kDark = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}, {1, 0, 0}};
+    for (int i = 0; i < kLights; ++i)
+        if (gl.lighting.lightOn[i]) return gl.lighting.lights[i];
+    return kDark;
+}
+
 void Normalize3(float* v) {
     const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
     if (length > 0.0f) v[0] /= length, v[1] /= length, v[2] /= length;
@@ -608,11 +633,7 @@ void Normalize3(float* v) {
 void UploadLighting(const Program& p) {
     const Lighting& L = gl.lighting;
     const Material& m = L.front;  // one-sided lighting: back faces are lit as front faces
-    int on = -1;
-    for (int i = 0; i < kLights && on < 0; ++i)
-        if (L.lightOn[i]) on = i;
-    static const Light kDark = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}, {1, 0, 0}};
-    const Light& light = on >= 0 ? L.lights[on] : kDark;
+    const Light& light = ActiveLight();
     float scene[4], ambient[3], diffuse[3], specular[3];
     for (int c = 0; c < 3; ++c) {
         scene[c] = m.emission[c] + L.modelAmbient[c] * m.ambient[c];
@@ -640,15 +661,18 @@ void UploadLighting(const Program& p) {
     glUniform3fv(p.halfVec, 1, halfVec);
     glUniform1f(p.shininess, m.shininess);
     glUniform3fv(p.attenuation, 1, light.attenuation);
-    glUniform1f(p.normalizeNormals, gl.enables.normalize || gl.enables.rescaleNormal ? 1.0f : 0.0f);
 }
 
 // Binds the variant for the current state with its uniforms up to date.
 void UseProgram(bool line) {
     const bool textured = gl.enables.texture2D && gl.texture != 0;
     const bool replace = textured && gl.texEnvMode == GL_REPLACE;
-    const unsigned variant = (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) |
-                             (line ? kLineVariant : 0) | (replace ? kReplaceVariant : 0);
+    unsigned variant = (gl.enables.lighting ? kLitVariant : 0) | (textured ? kTexturedVariant : 0) |
+                       (line ? kLineVariant : 0) | (replace ? kReplaceVariant : 0);
+    if (gl.enables.lighting) {
+        if (ActiveLight().position[3] != 0.0f) variant |= kPositionalVariant;
+        if (gl.enables.normalize || gl.enables.rescaleNormal) variant |= kNormalizeVariant;
+    }
     Program& p = ProgramFor(variant);
     if (boundProgram != p.id) glUseProgram(p.id), boundProgram = p.id;
     if (p.matrixVersion != matrixVersion) {
@@ -877,7 +901,8 @@ void DrawLines(const Vertex* v, int count, uint8_t constant) {
 // Vertices from `buffer` at `offset` when it is non-zero, else streamed from `v`.
 void Draw(GLenum mode, const Vertex* v, int count, GLuint buffer, size_t offset, uint8_t constant) {
     if (count <= 0) return;
-    if (mode == GL_LINES) return DrawLines(v, count, constant);
+    if (mode == GL_LINES && (linesAsQuads || gl.lineWidth > nativeLineWidth)) return DrawLines(v, count, constant);
+    if (mode == GL_LINES && esLineWidth != gl.lineWidth) glLineWidth(esLineWidth = gl.lineWidth);
     UseProgram(false);
     if (buffer) {
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
@@ -991,15 +1016,24 @@ void DoCallList(GLuint name) {
 // ---- state changes ----
 bool* EnableFlag(GLenum cap) {
     switch (cap) {
-    case GL_LIGHTING: return &gl.enables.lighting;
-    case GL_TEXTURE_2D: return &gl.enables.texture2D;
-    case GL_BLEND: return &gl.enables.blend;
-    case GL_DEPTH_TEST: return &gl.enables.depthTest;
-    case GL_SCISSOR_TEST: return &gl.enables.scissorTest;
-    case GL_CULL_FACE: return &gl.enables.cullFace;
-    case GL_NORMALIZE: return &gl.enables.normalize;
-    case GL_RESCALE_NORMAL: return &gl.enables.rescaleNormal;
-    case GL_FOG: return &gl.enables.fog;
+    case GL_LIGHTING:
+        return &gl.enables.lighting;
+    case GL_TEXTURE_2D:
+        return &gl.enables.texture2D;
+    case GL_BLEND:
+        return &gl.enables.blend;
+    case GL_DEPTH_TEST:
+        return &gl.enables.depthTest;
+    case GL_SCISSOR_TEST:
+        return &gl.enables.scissorTest;
+    case GL_CULL_FACE:
+        return &gl.enables.cullFace;
+    case GL_NORMALIZE:
+        return &gl.enables.normalize;
+    case GL_RESCALE_NORMAL:
+        return &gl.enables.rescaleNormal;
+    case GL_FOG:
+        return &gl.enables.fog;
     default:
         if (cap >= GL_LIGHT0 && cap < GL_LIGHT0 + kLights) return &gl.lighting.lightOn[cap - GL_LIGHT0];
         return nullptr;
@@ -1033,13 +1067,26 @@ void DoMaterial(GLenum face, GLenum pname, const float* v) {
         Material* m = Face(face, i);
         if (!m) break;
         switch (pname) {
-        case GL_AMBIENT: std::copy_n(v, 4, m->ambient); break;
-        case GL_DIFFUSE: std::copy_n(v, 4, m->diffuse); break;
-        case GL_SPECULAR: std::copy_n(v, 4, m->specular); break;
-        case GL_EMISSION: std::copy_n(v, 4, m->emission); break;
-        case GL_AMBIENT_AND_DIFFUSE: std::copy_n(v, 4, m->ambient), std::copy_n(v, 4, m->diffuse); break;
-        case GL_SHININESS: m->shininess = v[0]; break;
-        default: return Refuse(GL_INVALID_ENUM, "glMaterial", "parameter not emulated");
+        case GL_AMBIENT:
+            std::copy_n(v, 4, m->ambient);
+            break;
+        case GL_DIFFUSE:
+            std::copy_n(v, 4, m->diffuse);
+            break;
+        case GL_SPECULAR:
+            std::copy_n(v, 4, m->specular);
+            break;
+        case GL_EMISSION:
+            std::copy_n(v, 4, m->emission);
+            break;
+        case GL_AMBIENT_AND_DIFFUSE:
+            std::copy_n(v, 4, m->ambient), std::copy_n(v, 4, m->diffuse);
+            break;
+        case GL_SHININESS:
+            m->shininess = v[0];
+            break;
+        default:
+            return Refuse(GL_INVALID_ENUM, "glMaterial", "parameter not emulated");
         }
     }
     ++lightingVersion;
@@ -1049,14 +1096,29 @@ void DoLight(GLenum which, GLenum pname, const float* v) {
     if (which < GL_LIGHT0 || which >= GL_LIGHT0 + kLights) return Refuse(GL_INVALID_ENUM, "glLight", "light");
     Light& l = gl.lighting.lights[which - GL_LIGHT0];
     switch (pname) {
-    case GL_AMBIENT: std::copy_n(v, 4, l.ambient); break;
-    case GL_DIFFUSE: std::copy_n(v, 4, l.diffuse); break;
-    case GL_SPECULAR: std::copy_n(v, 4, l.specular); break;
-    case GL_POSITION: Transform(stacks[0].back(), v, l.position), l.position[3] = v[3]; break;
-    case GL_CONSTANT_ATTENUATION: l.attenuation[0] = v[0]; break;
-    case GL_LINEAR_ATTENUATION: l.attenuation[1] = v[0]; break;
-    case GL_QUADRATIC_ATTENUATION: l.attenuation[2] = v[0]; break;
-    default: return Refuse(GL_INVALID_ENUM, "glLight", "parameter not emulated");
+    case GL_AMBIENT:
+        std::copy_n(v, 4, l.ambient);
+        break;
+    case GL_DIFFUSE:
+        std::copy_n(v, 4, l.diffuse);
+        break;
+    case GL_SPECULAR:
+        std::copy_n(v, 4, l.specular);
+        break;
+    case GL_POSITION:
+        Transform(stacks[0].back(), v, l.position), l.position[3] = v[3];
+        break;
+    case GL_CONSTANT_ATTENUATION:
+        l.attenuation[0] = v[0];
+        break;
+    case GL_LINEAR_ATTENUATION:
+        l.attenuation[1] = v[0];
+        break;
+    case GL_QUADRATIC_ATTENUATION:
+        l.attenuation[2] = v[0];
+        break;
+    default:
+        return Refuse(GL_INVALID_ENUM, "glLight", "parameter not emulated");
     }
     ++lightingVersion;
 }
@@ -1112,32 +1174,83 @@ void Execute(const Command& c) {
     switch (c.op) {
     case Op::Batch:
     case Op::LoadMatrix:
-    case Op::MultMatrix: break;  // need the list: played in DoCallList
-    case Op::Color: std::copy_n(c.f, 4, gl.current.color); break;
-    case Op::Normal: std::copy_n(c.f, 3, gl.current.normal); break;
-    case Op::TexCoord: std::copy_n(c.f, 2, gl.current.texCoord); break;
-    case Op::MatrixMode: gl.matrixMode = c.e0; break;
-    case Op::LoadIdentity: Top() = Identity(), MatrixChanged(); break;
-    case Op::PushMatrix: DoPushMatrix(); break;
-    case Op::PopMatrix: DoPopMatrix(); break;
-    case Op::Translate: DoTranslate(c.f[0], c.f[1], c.f[2]); break;
-    case Op::Rotate: MultTop(Rotation(c.f[0], c.f[1], c.f[2], c.f[3])); break;
-    case Op::Scale: DoScale(c.f[0], c.f[1], c.f[2]); break;
-    case Op::Material: DoMaterial(c.e0, c.e1, c.f); break;
-    case Op::Light: DoLight(c.e0, c.e1, c.f); break;
-    case Op::LightModel: std::copy_n(c.f, 4, gl.lighting.modelAmbient), ++lightingVersion; break;
-    case Op::CallList: DoCallList(c.u); break;
-    case Op::CallListOffset: DoCallList(gl.listBase + c.u); break;
-    case Op::ListBase: gl.listBase = c.u; break;
-    case Op::Enable: DoEnable(c.e0, true); break;
-    case Op::Disable: DoEnable(c.e0, false); break;
-    case Op::BlendFunc: gl.blendSrc = c.e0, gl.blendDst = c.e1, glBlendFunc(c.e0, c.e1); break;
-    case Op::DepthFunc: gl.depthFunc = c.e0, glDepthFunc(c.e0); break;
-    case Op::DepthMask: gl.depthMask = c.u != 0, glDepthMask(c.u ? GL_TRUE : GL_FALSE); break;
-    case Op::LineWidth: gl.lineWidth = c.f[0]; break;
-    case Op::Clear: DoClear(c.u); break;
-    case Op::ClearColor: std::copy_n(c.f, 4, gl.clearColor), glClearColor(c.f[0], c.f[1], c.f[2], c.f[3]); break;
-    case Op::ClearDepth: gl.clearDepth = c.f[0], glClearDepthf(c.f[0]); break;
+    case Op::MultMatrix:
+        break;  // need the list: played in DoCallList
+    case Op::Color:
+        std::copy_n(c.f, 4, gl.current.color);
+        break;
+    case Op::Normal:
+        std::copy_n(c.f, 3, gl.current.normal);
+        break;
+    case Op::TexCoord:
+        std::copy_n(c.f, 2, gl.current.texCoord);
+        break;
+    case Op::MatrixMode:
+        gl.matrixMode = c.e0;
+        break;
+    case Op::LoadIdentity:
+        Top() = Identity(), MatrixChanged();
+        break;
+    case Op::PushMatrix:
+        DoPushMatrix();
+        break;
+    case Op::PopMatrix:
+        DoPopMatrix();
+        break;
+    case Op::Translate:
+        DoTranslate(c.f[0], c.f[1], c.f[2]);
+        break;
+    case Op::Rotate:
+        MultTop(Rotation(c.f[0], c.f[1], c.f[2], c.f[3]));
+        break;
+    case Op::Scale:
+        DoScale(c.f[0], c.f[1], c.f[2]);
+        break;
+    case Op::Material:
+        DoMaterial(c.e0, c.e1, c.f);
+        break;
+    case Op::Light:
+        DoLight(c.e0, c.e1, c.f);
+        break;
+    case Op::LightModel:
+        std::copy_n(c.f, 4, gl.lighting.modelAmbient), ++lightingVersion;
+        break;
+    case Op::CallList:
+        DoCallList(c.u);
+        break;
+    case Op::CallListOffset:
+        DoCallList(gl.listBase + c.u);
+        break;
+    case Op::ListBase:
+        gl.listBase = c.u;
+        break;
+    case Op::Enable:
+        DoEnable(c.e0, true);
+        break;
+    case Op::Disable:
+        DoEnable(c.e0, false);
+        break;
+    case Op::BlendFunc:
+        gl.blendSrc = c.e0, gl.blendDst = c.e1, glBlendFunc(c.e0, c.e1);
+        break;
+    case Op::DepthFunc:
+        gl.depthFunc = c.e0, glDepthFunc(c.e0);
+        break;
+    case Op::DepthMask:
+        gl.depthMask = c.u != 0, glDepthMask(c.u ? GL_TRUE : GL_FALSE);
+        break;
+    case Op::LineWidth:
+        gl.lineWidth = c.f[0];
+        break;
+    case Op::Clear:
+        DoClear(c.u);
+        break;
+    case Op::ClearColor:
+        std::copy_n(c.f, 4, gl.clearColor), glClearColor(c.f[0], c.f[1], c.f[2], c.f[3]);
+        break;
+    case Op::ClearDepth:
+        gl.clearDepth = c.f[0], glClearDepthf(c.f[0]);
+        break;
     case Op::Viewport:
     case Op::Scissor: {
         GLint* box = c.op == Op::Viewport ? gl.viewport : gl.scissor;
@@ -1148,10 +1261,18 @@ void Execute(const Command& c) {
             glScissor(box[0], box[1], box[2], box[3]);
         break;
     }
-    case Op::PushAttrib: DoPushAttrib(c.u); break;
-    case Op::PopAttrib: DoPopAttrib(); break;
-    case Op::BindTexture: DoBindTexture(c.e0, c.u); break;
-    case Op::TexEnv: gl.texEnvMode = c.e0; break;
+    case Op::PushAttrib:
+        DoPushAttrib(c.u);
+        break;
+    case Op::PopAttrib:
+        DoPopAttrib();
+        break;
+    case Op::BindTexture:
+        DoBindTexture(c.e0, c.u);
+        break;
+    case Op::TexEnv:
+        gl.texEnvMode = c.e0;
+        break;
     }
 }
 
@@ -1411,10 +1532,17 @@ void ffpCallLists(GLsizei n, GLenum type, const void* names) {
     for (GLsizei i = 0; i < n; ++i) {
         GLuint id = 0;
         switch (type) {
-        case GL_UNSIGNED_BYTE: id = static_cast<const GLubyte*>(names)[i]; break;
-        case GL_UNSIGNED_SHORT: id = static_cast<const GLushort*>(names)[i]; break;
-        case GL_UNSIGNED_INT: id = static_cast<const GLuint*>(names)[i]; break;
-        default: return Refuse(GL_INVALID_ENUM, "glCallLists", "type not emulated");
+        case GL_UNSIGNED_BYTE:
+            id = static_cast<const GLubyte*>(names)[i];
+            break;
+        case GL_UNSIGNED_SHORT:
+            id = static_cast<const GLushort*>(names)[i];
+            break;
+        case GL_UNSIGNED_INT:
+            id = static_cast<const GLuint*>(names)[i];
+            break;
+        default:
+            return Refuse(GL_INVALID_ENUM, "glCallLists", "type not emulated");
         }
         Submit(Make(Op::CallListOffset, 0, 0, id));
     }
@@ -1461,25 +1589,49 @@ void ffpPopAttrib() { Submit(Make(Op::PopAttrib)); }
 void ffpGetIntegerv(GLenum pname, GLint* params) {
     State& s = Gl();
     switch (pname) {
-    case GL_VIEWPORT: std::copy_n(s.viewport, 4, params); break;
-    case GL_SCISSOR_BOX: std::copy_n(s.scissor, 4, params); break;
-    case GL_MATRIX_MODE: params[0] = static_cast<GLint>(s.matrixMode); break;
-    case GL_LIST_BASE: params[0] = static_cast<GLint>(s.listBase); break;
-    case GL_TEXTURE_BINDING_2D: params[0] = static_cast<GLint>(s.texture); break;
-    default: glGetIntegerv(pname, params);
+    case GL_VIEWPORT:
+        std::copy_n(s.viewport, 4, params);
+        break;
+    case GL_SCISSOR_BOX:
+        std::copy_n(s.scissor, 4, params);
+        break;
+    case GL_MATRIX_MODE:
+        params[0] = static_cast<GLint>(s.matrixMode);
+        break;
+    case GL_LIST_BASE:
+        params[0] = static_cast<GLint>(s.listBase);
+        break;
+    case GL_TEXTURE_BINDING_2D:
+        params[0] = static_cast<GLint>(s.texture);
+        break;
+    default:
+        glGetIntegerv(pname, params);
     }
 }
 
 void ffpGetFloatv(GLenum pname, GLfloat* params) {
     State& s = Gl();
     switch (pname) {
-    case GL_COLOR_CLEAR_VALUE: std::copy_n(s.clearColor, 4, params); break;
-    case GL_CURRENT_COLOR: std::copy_n(s.current.color, 4, params); break;
-    case GL_CURRENT_NORMAL: std::copy_n(s.current.normal, 3, params); break;
-    case GL_LINE_WIDTH: params[0] = s.lineWidth; break;
-    case GL_MODELVIEW_MATRIX: std::copy_n(stacks[0].back().m, 16, params); break;
-    case GL_PROJECTION_MATRIX: std::copy_n(stacks[1].back().m, 16, params); break;
-    default: glGetFloatv(pname, params);
+    case GL_COLOR_CLEAR_VALUE:
+        std::copy_n(s.clearColor, 4, params);
+        break;
+    case GL_CURRENT_COLOR:
+        std::copy_n(s.current.color, 4, params);
+        break;
+    case GL_CURRENT_NORMAL:
+        std::copy_n(s.current.normal, 3, params);
+        break;
+    case GL_LINE_WIDTH:
+        params[0] = s.lineWidth;
+        break;
+    case GL_MODELVIEW_MATRIX:
+        std::copy_n(stacks[0].back().m, 16, params);
+        break;
+    case GL_PROJECTION_MATRIX:
+        std::copy_n(stacks[1].back().m, 16, params);
+        break;
+    default:
+        glGetFloatv(pname, params);
     }
 }
 
@@ -1518,7 +1670,10 @@ void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei wid
     if (internal != format) return Refuse(GL_INVALID_OPERATION, "glTexImage2D", "internal format differs");
     texturesWithAlpha.erase(std::remove(texturesWithAlpha.begin(), texturesWithAlpha.end(), gl.texture),
                             texturesWithAlpha.end());
-    if (format == GL_RGBA || format == GL_LUMINANCE_ALPHA || format == GL_ALPHA) texturesWithAlpha.push_back(gl.texture);
+    if (format == GL_RGBA || format == GL_LUMINANCE_ALPHA || format == GL_ALPHA)
+        texturesWithAlpha.push_back(gl.texture);
     glTexImage2D(target, level, static_cast<GLint>(internal), width, height, border, format, type, pixels);
     CheckEs("glTexImage2D");
 }
+
+void ffpDrawLinesAsQuads(bool on) { linesAsQuads = on; }

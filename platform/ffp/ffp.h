@@ -144,3 +144,8 @@ void ffpBindTexture(GLenum target, GLuint texture);
 void ffpTexEnvi(GLenum target, GLenum pname, GLint param);
 void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
                    GLenum format, GLenum type, const void* pixels);
+
+// ---- for tests ----
+// Draws every line as screen-space quads, as where ES cannot draw the width (WebGL), instead of
+// handing widths ES supports to ES.
+void ffpDrawLinesAsQuads(bool on);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/offline.h"
 #include "geometry/mesh.h"
 #include "render/texture_slots.h"
 #include "tests/frames/frames.h"
@@ -35,16 +36,12 @@ std::string PictureDir(const char* build) {
     return std::string(dir && *dir ? dir : BRIMVALE_BUILD_DIR "/layer-pictures") + "/" + build;
 }
 
+// The picture as the program's own --shot reads it: top row first, opaque.
 Picture Grab() {
-    const std::vector<uint8_t> rows = ReadFramebuffer(kWidth, kHeight);
     Picture p;
     p.width = kWidth;
     p.height = kHeight;
-    p.rgba.resize(rows.size());
-    const size_t stride = static_cast<size_t>(kWidth) * 4;
-    for (int y = 0; y < kHeight; ++y)
-        std::copy_n(&rows[stride * (kHeight - 1 - y)], stride, &p.rgba[stride * y]);
-    for (size_t i = 3; i < p.rgba.size(); i += 4) p.rgba[i] = 255;
+    ReadPicture(p.rgba, kWidth, kHeight);
     return p;
 }
 
@@ -94,7 +91,9 @@ void Judge(const char* name, const Picture& picture, int minColours, [[maybe_unu
     ASSERT_EQ(desktop.width, picture.width);
     int first = 0;
     const int n = Differing(desktop, picture, kChannelTolerance, &first);
-    EXPECT_LE(n, static_cast<int>(allowedShare * Drawn(desktop))) << Drawn(desktop) << " drawn; " << name << ": first at x " << first % kWidth << ", y " << first / kWidth << " (top row 0)";
+    EXPECT_LE(n, static_cast<int>(allowedShare * Drawn(desktop)))
+        << Drawn(desktop) << " drawn; " << name << ": first at x " << first % kWidth << ", y " << first / kWidth
+        << " (top row 0)";
 #endif
 }
 
@@ -202,6 +201,11 @@ TEST_F(LayerPictures, LightingAtMeshScales) {
     glEnable(GL_NORMALIZE);
     LitSheet(-0.5f, -0.55f, -3.0f, 0.4f);  // the same sheet normalised, for contrast
     glDisable(GL_NORMALIZE);
+    const float nearby[4] = {-0.2f, 0.9f, -1.5f, 1.0f};  // a positional light, attenuated
+    glLightfv(GL_LIGHT1, GL_POSITION, nearby);
+    glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.3f);
+    LitSheet(0.0f, 0.75f, -3.5f, 0.3f);
+    glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.0f);
     Judge("lighting-scales", Grab(), 8);
 }
 
@@ -282,7 +286,7 @@ TEST_F(LayerPictures, AttributeStack) {
 
 // Widths 1 to 5 at every slope and direction, at fractional positions, and crossing the near
 // plane, as GL 1.1 rasterises aliased lines.
-TEST_F(LayerPictures, LineWidths) {
+static void DrawLineWidths() {
     Plain(0.0f, 0.0f, 0.0f);
     glDisable(GL_DEPTH_TEST);
     for (int w = 1; w <= 5; ++w) {
@@ -315,10 +319,27 @@ TEST_F(LayerPictures, LineWidths) {
     }
     glEnd();
     glLineWidth(1.0f);
+}
+
+TEST_F(LayerPictures, LineWidths) {
+    DrawLineWidths();
+    Judge("line-widths", Grab(), 8);
+}
+
+// The same lines as screen-space quads, as on WebGL, whose lines are one pixel wide. Desktop GL
+// draws its own lines again.
+TEST_F(LayerPictures, LineWidthsAsQuads) {
+#if defined(BRIMVALE_GLES2)
+    ffpDrawLinesAsQuads(true);
+#endif
+    DrawLineWidths();
+#if defined(BRIMVALE_GLES2)
+    ffpDrawLinesAsQuads(false);
+#endif
     // Where a line's end or edge falls exactly on the pixel grid the driver breaks the tie its own
     // way: a pixel or a column of them moves by one in a few lines of a hundred (13 of 17527 drawn
     // pixels here). Getting the start or end pixel rule wrong moves 54 or 170 of them.
-    Judge("line-widths", Grab(), 8, 0.0015);
+    Judge("line-widths-as-quads", Grab(), 8, 0.0015);
 }
 
 // Quads split along the driver's diagonal (the colours show which), glRectf, texture modulate
@@ -377,8 +398,7 @@ TEST_F(LayerPictures, RefusedShininessKeepsTheCurrentOne) {
         Plain(0.0f, 0.0f, 0.0f);
         Light(white);
         Material(0.4f, shininess);
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        while (glGetError() != GL_NO_ERROR) {}
         if (after) after();
         LitSheet(0.0f, 0.0f, -2.5f, 1.0f);
         return Grab();
