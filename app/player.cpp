@@ -32,7 +32,6 @@ static const float kGlyphHeight = 14.0f;       // a glyph's quad, in overlay uni
 static const float kGlyphWidth = 16.0f;        // 16 wide at its head (wider than the pen step)
 
 // ---- globals ----
-bool livePlayer = false;    // live play: the music and pacing follow the loop
 bool paused = false;        // Space
 bool overlayShown = false;  // F1
 double paceFpsCap = 0.0;    // --fps in live play
@@ -320,7 +319,6 @@ static void ActiveChanged() {
 static const LoopSteps kLiveSteps = {FollowMusic, OverlayStep, PaceFrame, PlayerKey, ActiveChanged, Paused, nullptr};
 
 void UseLivePlayer(bool on) {
-    livePlayer = on;
     SetLoopSteps(on ? &kLiveSteps : nullptr);
 }
 
@@ -329,7 +327,6 @@ void UseBrowserPlayer(double (*sinceLastFrame)()) {
     browserSteps = kLiveSteps;
     browserSteps.afterPresent = nullptr;  // the browser paces the frames
     browserSteps.elapsedBeforeFrame = sinceLastFrame;
-    livePlayer = true;
     SetLoopSteps(&browserSteps);
 }
 

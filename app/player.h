@@ -8,7 +8,6 @@
 #include "app/options.h"
 
 // ---- state ----
-extern bool livePlayer;       // the live player's steps are the loop's (UseLivePlayer)
 extern bool paused;           // Space: no frame is rendered, the clock and music stand still
 extern bool overlayShown;     // F1
 extern double paceFpsCap;     // --fps in live play, 0 for none
