@@ -273,13 +273,7 @@ static void ShowCatchUp(double doneMs, void* user) {
     if (c->shown && std::chrono::duration<double, std::milli>(now - c->shownAt).count() < kCatchUpRedrawMs) return;
     c->shown = true;
     c->shownAt = now;
-    int x = 0, y = 0, w = 0, h = 0;
-    PlatformPictureOrigin(&x, &y);
-    PlatformPictureSize(&w, &h);
     BeginScreenText();
-    // The replay draws nothing; the line needs the whole picture.
-    glViewport(x, y, w, h);
-    glDisable(GL_SCISSOR_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

@@ -27,13 +27,19 @@ static bool Lookup(Fn& fn, const char* coreName, const char* arbName) {
     return fn != nullptr;
 }
 
-// Desktop GL has pixel buffers from 2.1 (or by extension), ES from 3.0 ("OpenGL ES 3.2 Mesa ...").
-bool VersionHasPixelBuffers(const char* version) {
+// "4.5 (Compatibility Profile) Mesa ..." or "OpenGL ES 3.2 Mesa ...".
+static bool ParseVersion(const char* version, bool* isEs, int* major, int* minor) {
     if (!version) return false;
     const char* es = "OpenGL ES ";
-    const bool isEs = strncmp(version, es, strlen(es)) == 0;
+    *isEs = strncmp(version, es, strlen(es)) == 0;
+    return sscanf(*isEs ? version + strlen(es) : version, "%d.%d", major, minor) == 2;
+}
+
+// Desktop GL has pixel buffers from 2.1 (or by extension), ES from 3.0.
+bool VersionHasPixelBuffers(const char* version) {
+    bool isEs = false;
     int major = 0, minor = 0;
-    if (sscanf(isEs ? version + strlen(es) : version, "%d.%d", &major, &minor) != 2) return false;
+    if (!ParseVersion(version, &isEs, &major, &minor)) return false;
     return isEs ? major >= 3 : major > 2 || (major == 2 && minor >= 1);
 }
 
@@ -69,3 +75,37 @@ const void* MapPixelBuffer(GLsizeiptr bytes) {
     return glMapBufferPtr(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
 #endif
 }
+
+#if defined(BRIMVALE_GLES2)
+void DiscardDrawing(bool on) {
+    // The layer draws nothing at all while it discards, so culling would add nothing.
+    if (on)
+        glEnable(GL_RASTERIZER_DISCARD);
+    else
+        glDisable(GL_RASTERIZER_DISCARD);
+}
+#else
+void DiscardDrawing(bool on) {
+    static GLboolean culling = GL_FALSE;
+    static GLint cullMode = GL_BACK;
+    static bool discarding = false;
+    if (on) {
+        culling = glIsEnabled(GL_CULL_FACE);
+        glGetIntegerv(GL_CULL_FACE_MODE, &cullMode);
+        // Culled polygons leave the driver's pipeline before clipping and setup; discarding ends
+        // lines and whatever else early too.
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT_AND_BACK);
+        bool isEs = false;
+        int major = 0, minor = 0;
+        discarding = ParseVersion(reinterpret_cast<const char*>(glGetString(GL_VERSION)), &isEs, &major, &minor) &&
+                     major >= 3;
+        if (discarding) glEnable(GL_RASTERIZER_DISCARD);
+    } else {
+        if (discarding) glDisable(GL_RASTERIZER_DISCARD);
+        discarding = false;
+        glCullFace(static_cast<GLenum>(cullMode));
+        if (!culling) glDisable(GL_CULL_FACE);
+    }
+}
+#endif

@@ -36,3 +36,8 @@ void* PlatformGetProcAddress(const char* name);
 bool LoadPixelBufferFunctions();
 // True when a GL_VERSION string names a context with pixel-buffer objects.
 bool VersionHasPixelBuffers(const char* version);
+
+// While on, the context takes every call and moves its state as before but draws as little as it
+// can: every polygon culled and, where the context has it (desktop GL 3.0, the GLES build's
+// layer), every primitive discarded before rasterising. Off puts back the culling it found.
+void DiscardDrawing(bool on);

@@ -250,6 +250,9 @@ GLenum recordingMode = 0;
 Current recorded;           // the current values as the list being recorded has set them
 uint8_t recordedKnown = 0;  // which of them the list has set
 int callDepth = 0;
+// GL_RASTERIZER_DISCARD: nothing is drawn or cleared, every other effect of a call stays. In no
+// attribute group, as in GL.
+bool discarding = false;
 
 // ES objects.
 Program programs[kVariants];
@@ -862,6 +865,7 @@ void BindLineIndices(int quads) {
 
 // Segments as pairs of vertices; attributes in `constant` come from the current state.
 void DrawLines(const Vertex* v, int count, uint8_t constant) {
+    if (discarding) return;
     const Mat4 mvp = Multiply(stacks[1].back(), stacks[0].back());
     const bool bare = !gl.enables.lighting && !(gl.enables.texture2D && gl.texture != 0);
     lineScratch.clear();
@@ -900,7 +904,7 @@ void DrawLines(const Vertex* v, int count, uint8_t constant) {
 // ---- drawing: the one place that state turns into a draw ----
 // Vertices from `buffer` at `offset` when it is non-zero, else streamed from `v`.
 void Draw(GLenum mode, const Vertex* v, int count, GLuint buffer, size_t offset, uint8_t constant) {
-    if (count <= 0) return;
+    if (count <= 0 || discarding) return;
     if (mode == GL_LINES && (linesAsQuads || gl.lineWidth > nativeLineWidth)) return DrawLines(v, count, constant);
     if (mode == GL_LINES && esLineWidth != gl.lineWidth) glLineWidth(esLineWidth = gl.lineWidth);
     UseProgram(false);
@@ -974,7 +978,9 @@ void PlayBatch(List& list, const Batch& b) {
                      list.vertices.data(), GL_STATIC_DRAW);
     }
     const Vertex* v = list.vertices.data() + b.first;
-    if (b.someUnknown & ~b.allUnknown) {
+    if (discarding) {
+        // Nothing to draw; what the block leaves current is set below all the same.
+    } else if (b.someUnknown & ~b.allUnknown) {
         // Some vertices of the block set an attribute, earlier ones take it from the state.
         scratch.assign(v, v + b.count);
         for (int i = 0; i < b.count; ++i) {
@@ -1016,6 +1022,8 @@ void DoCallList(GLuint name) {
 // ---- state changes ----
 bool* EnableFlag(GLenum cap) {
     switch (cap) {
+    case GL_RASTERIZER_DISCARD:
+        return &discarding;
     case GL_LIGHTING:
         return &gl.enables.lighting;
     case GL_TEXTURE_2D:
@@ -1044,6 +1052,7 @@ void DoEnable(GLenum cap, bool on) {
     bool* flag = EnableFlag(cap);
     if (!flag) return Refuse(GL_INVALID_ENUM, on ? "glEnable" : "glDisable", "capability not emulated");
     *flag = on;
+    if (cap == GL_RASTERIZER_DISCARD) return;
     if (cap == GL_BLEND || cap == GL_DEPTH_TEST || cap == GL_SCISSOR_TEST || cap == GL_CULL_FACE)
         SetCap(cap, on);
     else
@@ -1123,7 +1132,9 @@ void DoLight(GLenum which, GLenum pname, const float* v) {
     ++lightingVersion;
 }
 
-void DoClear(GLbitfield mask) { glClear(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT)); }
+void DoClear(GLbitfield mask) {
+    if (!discarding) glClear(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT));
+}
 
 void DoBindTexture(GLenum target, GLuint texture) {
     if (target != GL_TEXTURE_2D) return Refuse(GL_INVALID_ENUM, "glBindTexture", "target");
@@ -1351,6 +1362,7 @@ void ffpBegin(GLenum mode) {
 void ffpEnd() {
     if (!inBegin) return Refuse(GL_INVALID_OPERATION, "glEnd", "without glBegin");
     inBegin = false;
+    if (discarding && !recording) return;  // immediate mode leaves nothing behind but what it drew
     const GLenum mode = Expand(beginMode, recording != nullptr, primitive, primitiveUnknown, expanded, expandedUnknown);
     if (!recording) {
         if (mode) Draw(mode, expanded.data(), static_cast<int>(expanded.size()), 0, 0, 0);

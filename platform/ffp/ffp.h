@@ -58,6 +58,9 @@ typedef double GLclampd;
 #define GL_RGBA8 0x8058
 #define GL_CURRENT_BIT 0x00000001
 #define GL_LINE_BIT 0x00000004
+#ifndef GL_RASTERIZER_DISCARD
+#define GL_RASTERIZER_DISCARD 0x8C89  // GL 3.0 / ES 3.0; the layer honours it itself
+#endif
 #define GL_POLYGON_BIT 0x00000008
 #define GL_LIGHTING_BIT 0x00000040
 #define GL_FOG_BIT 0x00000080
