@@ -42,6 +42,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -203,6 +204,10 @@ struct Batch {
     uint8_t someUnknown;  // attributes some vertices leave to the current state
     uint8_t knownAfter;   // attributes set by the end of the block, current afterwards
     Current after;
+    // Drawn indexed when uniqueFirst >= 0: its distinct vertices from there in the list's buffer,
+    // after all the recorded ones, and its corners from indexFirst in the list's indices.
+    int uniqueFirst = -1;
+    int indexFirst = 0;
 };
 
 struct List {
@@ -212,6 +217,7 @@ struct List {
     std::vector<uint8_t> unknown;  // per vertex: attributes it takes from the current state
     std::vector<Mat4> matrices;
     GLuint buffer = 0;  // the vertices, uploaded once
+    GLuint indexBuffer = 0;
 };
 
 // One compiled variant of the program and what it last received.
@@ -264,6 +270,19 @@ GLuint streamBuffer = 0;
 GLuint lineIndexBuffer = 0;
 int lineIndexQuads = 0;
 bool arrayEnabled[kAttributes] = {};
+// What each attribute array points at, and the constant values given for the disabled ones:
+// pointing again at the same place, or giving the same value, would make the driver check the
+// arrays again before the next draw.
+struct ArrayPointer {
+    GLuint buffer;
+    GLint size;
+    GLsizei stride;
+    size_t offset;
+};
+ArrayPointer arrayPointers[kAttributes] = {};
+float constantValues[kAttributes][4] = {};
+bool constantGiven[kAttributes] = {};
+GLuint arrayBuffer = 0;  // bound to GL_ARRAY_BUFFER
 std::vector<Vertex> scratch;
 std::vector<GLuint> texturesWithAlpha;  // names whose image has an alpha channel
 std::vector<LineVertex> lineScratch;
@@ -696,6 +715,35 @@ void UseProgram(bool line) {
     }
 }
 
+void BindArrayBuffer(GLuint buffer) {
+    if (arrayBuffer != buffer) glBindBuffer(GL_ARRAY_BUFFER, buffer), arrayBuffer = buffer;
+}
+
+void PointArray(int attribute, GLint size, GLsizei stride, size_t offset) {
+    ArrayPointer& p = arrayPointers[attribute];
+    if (p.buffer == arrayBuffer && p.size == size && p.stride == stride && p.offset == offset) return;
+    p = {arrayBuffer, size, stride, offset};
+    glVertexAttribPointer(attribute, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+}
+
+void ConstantAttribute(int attribute, float x, float y, float z, float w) {
+    float* c = constantValues[attribute];
+    if (constantGiven[attribute] && c[0] == x && c[1] == y && c[2] == z && c[3] == w) return;
+    constantGiven[attribute] = true;
+    c[0] = x, c[1] = y, c[2] = z, c[3] = w;
+    glVertexAttrib4f(attribute, x, y, z, w);
+}
+
+// A deleted buffer's name may come back for another: nothing points at it any more.
+void DeleteBuffer(GLuint& buffer) {
+    if (!buffer) return;
+    for (ArrayPointer& p : arrayPointers)
+        if (p.buffer == buffer) p = {};
+    if (arrayBuffer == buffer) arrayBuffer = 0;
+    glDeleteBuffers(1, &buffer);
+    buffer = 0;
+}
+
 void EnableArray(int attribute, bool on) {
     if (arrayEnabled[attribute] == on) return;
     arrayEnabled[attribute] = on;
@@ -716,17 +764,14 @@ void PointAttributes(GLsizei stride, size_t base, uint8_t constant, bool line) {
         const bool fromState = (constant & bits[a]) != 0;
         EnableArray(a, !fromState);
         if (!fromState)
-            glVertexAttribPointer(a, sizes[a], GL_FLOAT, GL_FALSE, stride,
-                                  reinterpret_cast<const void*>(base + offsets[a]));
+        if (!fromState) PointArray(a, sizes[a], stride, base + offsets[a]);
     }
-    if (constant & kNormalBit)
-        glVertexAttrib4f(kNormal, gl.current.normal[0], gl.current.normal[1], gl.current.normal[2], 1.0f);
-    if (constant & kColorBit) glVertexAttrib4fv(kColor, gl.current.color);
-    if (constant & kTexCoordBit) glVertexAttrib4f(kTexCoord, gl.current.texCoord[0], gl.current.texCoord[1], 0, 1);
+    const Current& c = gl.current;
+    if (constant & kNormalBit) ConstantAttribute(kNormal, c.normal[0], c.normal[1], c.normal[2], 1.0f);
+    if (constant & kColorBit) ConstantAttribute(kColor, c.color[0], c.color[1], c.color[2], c.color[3]);
+    if (constant & kTexCoordBit) ConstantAttribute(kTexCoord, c.texCoord[0], c.texCoord[1], 0.0f, 1.0f);
     EnableArray(kWindow, line);
-    if (line)
-        glVertexAttribPointer(kWindow, 4, GL_FLOAT, GL_FALSE, stride,
-                              reinterpret_cast<const void*>(base + offsetof(LineVertex, window)));
+    if (line) PointArray(kWindow, 4, stride, base + offsetof(LineVertex, window));
 }
 
 // The bare line's corners: window position and colour. The unused position reads the window
@@ -736,15 +781,14 @@ void PointBareLineAttributes() {
     for (int a : {kPosition, kColor, kWindow}) EnableArray(a, true);
     EnableArray(kNormal, false);
     EnableArray(kTexCoord, false);
-    glVertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
-    glVertexAttribPointer(kWindow, 4, GL_FLOAT, GL_FALSE, stride, nullptr);
-    glVertexAttribPointer(kColor, 4, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<const void*>(offsetof(BareLineVertex, color)));
+    PointArray(kPosition, 3, stride, 0);
+    PointArray(kWindow, 4, stride, 0);
+    PointArray(kColor, 4, stride, offsetof(BareLineVertex, color));
 }
 
 void Stream(const void* data, size_t bytes) {
     if (!streamBuffer) glGenBuffers(1, &streamBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, streamBuffer);
+    BindArrayBuffer(streamBuffer);
     // Fresh storage first: refilling storage that queued draws still read would wait for them.
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_DRAW);
     glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
@@ -902,20 +946,28 @@ void DrawLines(const Vertex* v, int count, uint8_t constant) {
 }
 
 // ---- drawing: the one place that state turns into a draw ----
-// Vertices from `buffer` at `offset` when it is non-zero, else streamed from `v`.
-void Draw(GLenum mode, const Vertex* v, int count, GLuint buffer, size_t offset, uint8_t constant) {
+// Vertices from `buffer` at `offset` when it is non-zero, else streamed from `v`. With
+// `indices` (an element buffer), `count` corners are read from it at `indexOffset`, each
+// counted from `offset`; `v` still holds the corners in order, for lines drawn as quads.
+void Draw(GLenum mode, const Vertex* v, int count, GLuint buffer, size_t offset, uint8_t constant, GLuint indices = 0,
+          size_t indexOffset = 0) {
     if (count <= 0 || discarding) return;
     if (mode == GL_LINES && (linesAsQuads || gl.lineWidth > nativeLineWidth)) return DrawLines(v, count, constant);
     if (mode == GL_LINES && esLineWidth != gl.lineWidth) glLineWidth(esLineWidth = gl.lineWidth);
     UseProgram(false);
     if (buffer) {
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        BindArrayBuffer(buffer);
     } else {
         Stream(v, static_cast<size_t>(count) * sizeof(Vertex));
         offset = 0;
     }
     PointAttributes(sizeof(Vertex), offset, constant, false);
-    glDrawArrays(mode, 0, count);
+    if (indices) {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices);
+        glDrawElements(mode, count, GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(indexOffset));
+    } else {
+        glDrawArrays(mode, 0, count);
+    }
 }
 
 // A glBegin block in the form ES draws: strips and loops of lines become segments, polygons
@@ -970,13 +1022,57 @@ GLenum Expand(GLenum mode, bool inList, const std::vector<Vertex>& in, const std
 // ---- display lists: playback ----
 void Execute(const Command& c);
 
-void PlayBatch(List& list, const Batch& b) {
-    if (list.buffer == 0 && !list.vertices.empty()) {
-        glGenBuffers(1, &list.buffer);
-        glBindBuffer(GL_ARRAY_BUFFER, list.buffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(list.vertices.size() * sizeof(Vertex)),
-                     list.vertices.data(), GL_STATIC_DRAW);
+// Mesh lists repeat each shared corner once per triangle: indexed, the driver shades every
+// distinct vertex once (a third of the vertex work for the show's meshes). The triangles and
+// their order are unchanged, and with them the picture.
+void IndexBatches(List& list, std::vector<Vertex>& unique, std::vector<uint16_t>& indices) {
+    for (Batch& b : list.batches) {
+        if ((b.mode != GL_TRIANGLES && b.mode != GL_LINES) || b.count == 0 || (b.someUnknown & ~b.allUnknown)) continue;
+        const Vertex* v = list.vertices.data() + b.first;
+        std::unordered_map<std::string, uint16_t> seen;
+        std::vector<Vertex> distinct;
+        std::vector<uint16_t> corners;
+        bool fits = true;
+        for (int i = 0; i < b.count && fits; ++i) {
+            auto found = seen.emplace(std::string(reinterpret_cast<const char*>(&v[i]), sizeof(Vertex)),
+                                      static_cast<uint16_t>(distinct.size()));
+            if (found.second) {
+                fits = distinct.size() < 65535;
+                distinct.push_back(v[i]);
+            }
+            corners.push_back(found.first->second);
+        }
+        if (!fits || distinct.size() == static_cast<size_t>(b.count)) continue;
+        b.uniqueFirst = static_cast<int>(unique.size());
+        b.indexFirst = static_cast<int>(indices.size());
+        unique.insert(unique.end(), distinct.begin(), distinct.end());
+        indices.insert(indices.end(), corners.begin(), corners.end());
     }
+}
+
+void UploadList(List& list) {
+    std::vector<Vertex> all = list.vertices;
+    std::vector<Vertex> unique;
+    std::vector<uint16_t> indices;
+    IndexBatches(list, unique, indices);
+    all.insert(all.end(), unique.begin(), unique.end());
+    glGenBuffers(1, &list.buffer);
+    BindArrayBuffer(list.buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(all.size() * sizeof(Vertex)), all.data(), GL_STATIC_DRAW);
+    if (indices.empty()) return;
+    glGenBuffers(1, &list.indexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, list.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint16_t)), indices.data(),
+                 GL_STATIC_DRAW);
+}
+
+void ForgetBuffers(List& list) {
+    DeleteBuffer(list.buffer);
+    DeleteBuffer(list.indexBuffer);
+}
+
+void PlayBatch(List& list, const Batch& b) {
+    if (list.buffer == 0 && !list.vertices.empty()) UploadList(list);
     const Vertex* v = list.vertices.data() + b.first;
     if (discarding) {
         // Nothing to draw; what the block leaves current is set below all the same.
@@ -990,6 +1086,9 @@ void PlayBatch(List& list, const Batch& b) {
             if (u & kTexCoordBit) std::copy_n(gl.current.texCoord, 2, scratch[i].texCoord);
         }
         Draw(b.mode, scratch.data(), b.count, 0, 0, 0);
+    } else if (b.uniqueFirst >= 0) {
+        Draw(b.mode, v, b.count, list.buffer, (list.vertices.size() + b.uniqueFirst) * sizeof(Vertex), b.allUnknown,
+             list.indexBuffer, static_cast<size_t>(b.indexFirst) * sizeof(uint16_t));
     } else {
         Draw(b.mode, v, b.count, list.buffer, static_cast<size_t>(b.first) * sizeof(Vertex), b.allUnknown);
     }
@@ -1513,7 +1612,7 @@ void ffpDeleteLists(GLuint list, GLsizei range) {
     for (GLsizei i = 0; i < range; ++i) {
         const GLuint name = list + static_cast<GLuint>(i);
         if (name == 0 || name >= lists.size() || !lists[name]) continue;
-        if (lists[name]->buffer) glDeleteBuffers(1, &lists[name]->buffer);
+        ForgetBuffers(*lists[name]);
         lists[name].reset();
     }
 }
@@ -1532,7 +1631,7 @@ void ffpNewList(GLuint list, GLenum mode) {
 void ffpEndList() {
     if (!recording) return Refuse(GL_INVALID_OPERATION, "glEndList", "no list being made");
     if (recordingName >= lists.size()) lists.resize(recordingName + 1);
-    if (lists[recordingName] && lists[recordingName]->buffer) glDeleteBuffers(1, &lists[recordingName]->buffer);
+    if (lists[recordingName]) ForgetBuffers(*lists[recordingName]);
     lists[recordingName].reset(recording);
     recording = nullptr;
     if (recordingMode == GL_COMPILE_AND_EXECUTE) DoCallList(recordingName);
