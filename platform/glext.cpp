@@ -76,15 +76,7 @@ const void* MapPixelBuffer(GLsizeiptr bytes) {
 #endif
 }
 
-#if defined(BRIMVALE_GLES2)
-void DiscardDrawing(bool on) {
-    // The layer draws nothing at all while it discards, so culling would add nothing.
-    if (on)
-        glEnable(GL_RASTERIZER_DISCARD);
-    else
-        glDisable(GL_RASTERIZER_DISCARD);
-}
-#else
+#if !defined(BRIMVALE_GLES2)  // the layer discards by itself (ffp.cpp)
 void DiscardDrawing(bool on) {
     static GLboolean culling = GL_FALSE;
     static GLint cullMode = GL_BACK;

@@ -39,5 +39,6 @@ bool VersionHasPixelBuffers(const char* version);
 
 // While on, the context takes every call and moves its state as before but draws as little as it
 // can: every polygon culled and, where the context has it (desktop GL 3.0, the GLES build's
-// layer), every primitive discarded before rasterising. Off puts back the culling it found.
+// layer, which draws nothing at all then), every primitive discarded before rasterising. Off puts
+// back the culling it found.
 void DiscardDrawing(bool on);

@@ -146,3 +146,22 @@ TEST(SourceStructure, LowerFoldersNeverIncludeTheShellAndOnlyPlatformKnowsTheSys
         }
     }
 }
+
+// platform/gl.h maps the GL 1.1 names onto the fixed-function layer: reached from inside the
+// layer, it would turn the layer's own ES calls (glEnable, glClear, ...) into calls of itself.
+TEST(SourceStructure, TheLayerNeverReachesTheHeaderThatMapsGlOntoIt) {
+    const IncludeGraph graph = ReadIncludes(BRIMVALE_SOURCE_DIR);
+    for (const auto& file : graph) {
+        if (file.first.rfind("platform/ffp/", 0) != 0) continue;
+        std::set<std::string> reached;
+        std::vector<std::string> todo = file.second;
+        while (!todo.empty()) {
+            const std::string header = todo.back();
+            todo.pop_back();
+            if (!reached.insert(header).second) continue;
+            auto next = graph.find(header);
+            if (next != graph.end()) todo.insert(todo.end(), next->second.begin(), next->second.end());
+        }
+        EXPECT_EQ(reached.count("platform/gl.h"), 0u) << file.first << " reaches platform/gl.h";
+    }
+}

@@ -1788,3 +1788,11 @@ void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei wid
 }
 
 void ffpDrawLinesAsQuads(bool on) { linesAsQuads = on; }
+
+// The layer draws nothing while it discards, so culling would add nothing.
+void DiscardDrawing(bool on) {
+    if (on)
+        ffpEnable(GL_RASTERIZER_DISCARD);
+    else
+        ffpDisable(GL_RASTERIZER_DISCARD);
+}

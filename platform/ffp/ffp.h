@@ -148,6 +148,11 @@ void ffpTexEnvi(GLenum target, GLenum pname, GLint param);
 void ffpTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
                    GLenum format, GLenum type, const void* pixels);
 
+// ---- beyond GL 1.1 ----
+// The layer's side of platform/glext.h's DiscardDrawing (declared there for the program): while
+// on, nothing is drawn or cleared and every call still moves the state.
+void DiscardDrawing(bool on);
+
 // ---- for tests ----
 // Draws every line as screen-space quads, as where ES cannot draw the width (WebGL), instead of
 // handing widths ES supports to ES.
