@@ -763,7 +763,6 @@ void PointAttributes(GLsizei stride, size_t base, uint8_t constant, bool line) {
     for (int a = 0; a < 4; ++a) {
         const bool fromState = (constant & bits[a]) != 0;
         EnableArray(a, !fromState);
-        if (!fromState)
         if (!fromState) PointArray(a, sizes[a], stride, base + offsets[a]);
     }
     const Current& c = gl.current;
@@ -909,7 +908,6 @@ void BindLineIndices(int quads) {
 
 // Segments as pairs of vertices; attributes in `constant` come from the current state.
 void DrawLines(const Vertex* v, int count, uint8_t constant) {
-    if (discarding) return;
     const Mat4 mvp = Multiply(stacks[1].back(), stacks[0].back());
     const bool bare = !gl.enables.lighting && !(gl.enables.texture2D && gl.texture != 0);
     lineScratch.clear();
