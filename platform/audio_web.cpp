@@ -45,32 +45,44 @@ EM_JS(int, JsAudioInit, (), {
     out.connect(ctx.destination);
     var m = {
         ctx : ctx, out : out, voice : null, started : false, held : false, corrections : 0,
-        lag : null,  // page time (ms) at which context time 0 was rendered, as best seen
+        base : 0,  // page time (ms) at which context time 0 is heard, as best seen
         seenState : "",
-        kFadeS : 0.012, kLeadS : 0.03
+        kFadeS : 0.012, kLeadS : 0.03, kWindowMs : 2000
     };
-    // Context time being rendered at page time p: the latest currentTime was read some time
-    // after it was set, so the smallest offset seen is the truest; it creeps up slowly so that a
-    // clock running at another rate is followed, and a jump (a resume) is taken at once.
-    m.clock = function() {
-        var now = performance.now(), lag = now - ctx.currentTime * 1000;
+    // Page time (ms) at which context time 0 is heard, from the last kWindowMs of readings. Where
+    // the browser tells when its output is heard (getOutputTimestamp, on the page's clock and at
+    // its rate) the median of those; elsewhere (WebKitGTK's runs on another base at twice real
+    // time) from currentTime and the latency reported: currentTime moves in steps, one per block
+    // the device asks for, and each reading comes some time after its step, so the smallest of
+    // those offsets is the truest.
+    m.seen = [];
+    m.stampsWrong = !ctx.getOutputTimestamp;
+    m.heardBase = function() {
+        var now = performance.now(), o = m.stampsWrong ? null : ctx.getOutputTimestamp(), heard = null;
+        if (o && o.performanceTime > 0 && o.contextTime > 0) {
+            if (Math.abs(o.performanceTime - now) > 1000) m.stampsWrong = true;
+            heard = o.performanceTime - o.contextTime * 1000;
+        }
         if (ctx.state !== m.seenState) {
             m.seenState = ctx.state;
-            m.lag = null;
+            m.seen = [];
         }
-        if (m.lag === null || lag < m.lag || lag > m.lag + 200) m.lag = lag;
-        else m.lag += 0.02;
+        var fromTime = m.stampsWrong || heard === null;
+        var x = fromTime ? now - ctx.currentTime * 1000 + m.latencyMs() : heard;
+        m.seen.push([ now, x, fromTime ]);
+        while (m.seen[0][0] < now - m.kWindowMs || m.seen[0][2] != fromTime) m.seen.shift();
+        var v = m.seen.map(function(e) { return e[1]; }).sort(function(p, q) { return p - q; });
+        m.base = fromTime ? v[0] : v[v.length >> 1];
         return now;
     };
-    m.latencyMs = function() { return ((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * 1000; };
     // The one heard position: the track's place (ms) heard at page time `at` (now when at < 0),
     // or -1 when nothing is heard (not started, ended, the context not running unless held).
     m.heardMs = function(at) {
         if (!m.started || !m.voice) return -1;
         var p;
         if (ctx.state === "running") {
-            var now = m.clock();
-            p = (at >= 0 ? at : now) - m.lag - m.latencyMs() - m.voice.anchor * 1000;
+            var now = m.heardBase();
+            p = (at >= 0 ? at : now) - m.base - m.voice.anchor * 1000;
         } else if (m.held) {
             p = (ctx.currentTime - m.voice.anchor) * 1000 - m.latencyMs();  // where it stands
         } else {
@@ -83,9 +95,10 @@ EM_JS(int, JsAudioInit, (), {
     m.wantsSound = function() { return m.started && !m.held && !m.ended(); };
     // A new voice heard at track place `ms` at page time `at`, faded in over the old one's fade-out.
     m.place = function(ms, at) {
-        var now = m.clock(), begin = Math.max(ctx.currentTime, (now - m.lag) / 1000) + m.kLeadS;
-        // Context time `begin` is heard at page time begin*1000 + lag + latency.
-        var offset = (ms + (begin * 1000 + m.lag + m.latencyMs() - at)) / 1000, old = m.voice;
+        m.heardBase();
+        var begin = ctx.currentTime + m.kLeadS;
+        // Context time `begin` is heard at page time begin*1000 + base.
+        var offset = (ms + (begin * 1000 + m.base - at)) / 1000, old = m.voice;
         var sounding = old && old.begin <= ctx.currentTime && ctx.state === "running";
         if (old) {
             if (sounding) {

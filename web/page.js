@@ -38,6 +38,7 @@
   // line says so; the next tap or key tries again.
   const kTrack = "/data/brimvale.mp3";  // inside brimvale.data
   const kRefusedGraceMs = 1500;          // a context may take this long to start running
+  const kLatencyHintS = 0.1;  // about 0.4 s heard latency in Chromium: a pause is heard that late
   const AudioContextType = window.AudioContext || window.webkitAudioContext;
   const sound = {
     ctx: null,
@@ -95,7 +96,9 @@
     },
   };
   try {
-    if (AudioContextType && !stills) sound.ctx = new AudioContextType();  // stills are silent
+    // Long buffers, which a busy machine does not run dry (the browser's own choice for
+    // "playback" still did at load 9); the heard position allows for the latency they add.
+    if (AudioContextType && !stills) sound.ctx = new AudioContextType({ latencyHint: kLatencyHintS });  // stills are silent
   } catch (e) {
     console.warn(`music: no audio context (${e.message})`);
   }
