@@ -7,6 +7,7 @@ import fs from "node:fs";
 import path from "node:path";
 import zlib from "node:zlib";
 import { decodeTrack, judge, record } from "./hearing.mjs";
+import { openFirefox } from "./marionette.mjs";
 
 const [driver, pageUrl, barePageUrl, times, framesDir, outDir] = process.argv.slice(2);
 // Software WebGL either way: Mesa's llvmpipe under Chromium's ANGLE (the rasteriser the reference
@@ -458,6 +459,36 @@ async function soundChromium(size) {
   }
 }
 
+// Firefox ESR under the check's X server (headless Firefox gives the page no WebGL here).
+async function soundFirefox() {
+  const display = process.env.BRIMVALE_XDISPLAY;
+  if (!display) { fail("sound Firefox: no X display to run it on (web-check starts one)"); return; }
+  const b = await openFirefox(outDir, display, 20000 + Math.floor(Math.random() * 20000), 1280, 1024);
+  try {
+    await soundRun(b, "Firefox ESR 1280 x 1024");
+    const errors = await b.run("return brimvale.errors");
+    await oneStill(b, "firefox");
+    errors.push(...(await b.run("return brimvale.errors")));
+    if (errors.length) fail(`sound Firefox: console errors: ${errors.join(" | ")}`);
+    else pass("Firefox: no errors on the page's console while it played and rendered a still");
+  } finally {
+    await b.close();
+  }
+}
+
+// One reference time rendered by the engine at 1024 x 768, for web-check to judge as the others.
+async function oneStill(b, engine) {
+  const t = times.split(",")[Math.floor(times.split(",").length / 2)];
+  await b.go(`${pageUrl}?seed=1&shots=${t}`);
+  const status = await b.waitFor("return window.brimvale && (window.brimvale.shotsStatus !== null && " +
+    "window.brimvale.shotsStatus + 1 || window.brimvale.fault && -1)", 300000, "the still");
+  if (status !== 1) { fail(`still ${engine}: the page ended with status ${status - 1}`); return; }
+  const dir = `${framesDir}-${engine}`;
+  fs.mkdirSync(dir, { recursive: true });
+  fs.writeFileSync(path.join(dir, `${t}.png`), Buffer.from(await b.run(`return brimvale.file("/shots/${t}.png")`), "base64"));
+  console.log(`still ${engine}: ${t} ms written for the comparison`);
+}
+
 // ---- faults the viewer must be told of ----
 async function faults() {
   let b = await openBrowser("live");
@@ -514,9 +545,9 @@ async function bench() {
   }
 }
 
-const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound";
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound,soundsmall,firefox,webkit";
 for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["fullscreen", fullScreen],
-  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["bench", bench]]) {
+  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["firefox", soundFirefox], ["bench", bench]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();
