@@ -55,6 +55,7 @@ EM_JS(int, JsAudioInit, (), {
     // time) from currentTime and the latency reported: currentTime moves in steps, one per block
     // the device asks for, and each reading comes some time after its step, so the smallest of
     // those offsets is the truest.
+    m.latencyMs = function() { return ((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * 1000; };
     m.seen = [];
     m.stampsWrong = !ctx.getOutputTimestamp;
     m.heardBase = function() {
