@@ -21,8 +21,9 @@ static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high wo
 // bound is the player's: a drift past it moves the track.
 const double kMusicPositionBoundMs = 30.0;
 // Told to the player when the track can play but no source does (the decode came late, after a
-// retry): far from any demo time, so the player moves the track to the picture at once.
-static const double kNotPlacedMs = -1.0e9;
+// retry): far past any demo time (a negative place would read as silence), so the player moves
+// the track to the picture at once.
+static const double kNotPlacedMs = 1.0e9;
 
 // ---- globals ----
 int audioStreamsOpened = 0;  // successful stream creations

@@ -462,11 +462,23 @@ async function soundChromium(size) {
   }
 }
 
+// Polls a script in browser b until it returns something true.
+const waitWith = (b) => async (script, limitMs, what) => {
+  const until = Date.now() + limitMs;
+  for (;;) {
+    const v = await b.run(script);
+    if (v) return v;
+    if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
+    await sleep(250);
+  }
+};
+
 // Firefox ESR under the check's X server (headless Firefox gives the page no WebGL here).
 async function soundFirefox() {
   const display = process.env.BRIMVALE_XDISPLAY;
   if (!display) { fail("sound Firefox: no X display to run it on (web-check starts one)"); return; }
   const b = await openFirefox(outDir, display, 20000 + Math.floor(Math.random() * 20000), 1280, 1024);
+  b.waitFor = waitWith(b);
   try {
     await soundRun(b, "Firefox ESR 1280 x 1024");
     const errors = await b.run("return brimvale.errors");
@@ -495,16 +507,8 @@ async function soundWebKit() {
       const el = await at("POST", "/element", { using: "css selector", value: css });
       await at("POST", `/element/${Object.values(el)[0]}/click`, {});
     },
-    async waitFor(script, limitMs, what) {
-      const until = Date.now() + limitMs;
-      for (;;) {
-        const v = await b.run(script);
-        if (v) return v;
-        if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
-        await sleep(250);
-      }
-    },
   };
+  b.waitFor = waitWith(b);
   try {
     // "Yes": full screen may use up the click's permission; the sound must still start.
     const before = await soundRun(b, "WebKitGTK MiniBrowser", "#yes");
