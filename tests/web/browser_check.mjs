@@ -441,7 +441,10 @@ async function soundRun(b, engine, button = "#no") {
   if (!h.forced || Math.abs(h.forced.ms - kForcedMs) > 50) problems.push("the forced correction was not heard as such");
   else if (h.forcedGapMs > kForcedGapMs) problems.push("the forced correction left a gap");
   if (h.jumps.length > kOtherCorrections) problems.push("corrected too often");
-  if (after.corrections < 1 || Math.abs(after.corrections - heardTotal) > 1) problems.push("the page's count of corrections is not what was heard");
+  // Every move heard is one of the page's; the device running dry may cost a correction or two
+  // that are heard as the place restored, or not at all.
+  if (after.corrections < Math.max(1, heardTotal - 1) || after.corrections > heardTotal + 2 * h.dryRuns + 1)
+    problems.push("the page's count of corrections is not what was heard");
   if (problems.length) fail(`sound ${engine}: ${problems.join("; ")}: ${figures}`);
   else pass(`sound ${engine}: ${figures}`);
   const slow = fps < kFastFps && /480/.test(engine) ? `; under ${kFastFps} frames a second: the rates where the music was chopped were not reached` : "";
