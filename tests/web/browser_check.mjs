@@ -536,9 +536,19 @@ async function oneStill(b, engine) {
   if (status !== 1) { fail(`still ${engine}: the page ended with status ${status - 1}`); return; }
   const dir = `${framesDir}-${engine}`;
   fs.mkdirSync(dir, { recursive: true });
-  fs.writeFileSync(path.join(dir, `${t}.png`), Buffer.from(await b.run(`return brimvale.file("/shots/${t}.png")`), "base64"));
-  console.log(`still ${engine}: ${t} ms written for the comparison`);
+  const png = Buffer.from(await b.run(`return brimvale.file("/shots/${t}.png")`), "base64");
+  fs.writeFileSync(path.join(dir, `${t}.png`), png);
+  // Judged as the screenshot is: a channel off by more than 16 marks a pixel.
+  const got = decodePng(png), want = decodePng(fs.readFileSync(new URL(`../reference/${t}.png`, import.meta.url)));
+  let differing = 0;
+  for (let i = 0; i < want.w * want.h * 4; i += 4)
+    if (Math.max(...[0, 1, 2].map((k) => Math.abs(got.px[i + k] - want.px[i + k]))) > 16) differing++;
+  const share = (differing / (want.w * want.h)) * 100;
+  if (got.w === want.w && got.h === want.h && share <= kStillShare)
+    pass(`still ${engine}: ${t} ms against its reference, ${share.toFixed(3)} % of the pixels differ (in ${dir})`);
+  else fail(`still ${engine}: ${t} ms: ${got.w} x ${got.h}, ${share.toFixed(3)} % of the pixels differ from the reference (in ${dir})`);
 }
+const kStillShare = 0.5;  // per cent
 
 // ---- the sound's start in fresh profiles ----
 // Under the autoplay rule of phones' web views "Yes" (whose full-screen request can use up the
