@@ -429,7 +429,7 @@ async function soundRun(b, engine, button = "#no") {
   const figures = `${h.blocks} stretches matched over ${(h.judgedMs / 1000).toFixed(1)} s; heard ${h.offsetMedianMs.toFixed(0)} ms from the demo time's place ` +
     `(spread ${h.offsetSpreadMs.toFixed(0)} ms); silent ${h.silentMs.toFixed(0)} ms in ${h.gaps} (longest ${h.longestMs.toFixed(0)} ms); ` +
     `forced correction ${forced} with a gap of ${h.forcedGapMs.toFixed(0)} ms; other corrections heard ${h.jumps.length}` +
-    `${h.dryRuns ? ` (and the device ran dry ${h.dryRuns} times for ${h.dryMs.toFixed(0)} ms, ${h.restored} places restored after)` : ""}` +
+    `${h.dryRuns ? ` (and the device ran dry ${h.dryRuns} times for ${h.dryMs.toFixed(0)} ms, ${h.dropped} of them with the place kept, ${h.restored} places restored after)` : ""}` +
     `${h.jumps.length ? ` (${h.jumps.map((j) => j.ms.toFixed(0)).join(", ")} ms)` : ""}; the page counted ${after.corrections}; ` +
     `${fps.toFixed(0)} frames a second; context ${after.rate} Hz, latency ${after.outputLatencyMs.toFixed(0)} ms, ${before.state} before the click`;
   console.log(`sound ${engine}: question ${questionMs} ms after navigation, first frame ${firstFrameMs} ms after the click`);
