@@ -2,7 +2,9 @@
 // fetch; no package). Called by scripts/web-check, which builds, serves and judges the stills.
 //   node browser_check.mjs DRIVER_URL PAGE_URL BARE_PAGE_URL TIMES FRAMES_DIR OUT_DIR
 // PAGE_URL serves the build, BARE_PAGE_URL the same without its data file. Prints one PASS or
-// FAIL line per check; the exit status is the number of failures (capped).
+// FAIL line per check; the exit status is the number of failures (capped). The sound runs need
+// what web-check sets up: BRIMVALE_SINK (the null sink to record), BRIMVALE_XDISPLAY (Firefox's
+// and WebKit's X server) and BRIMVALE_WEBKIT_DRIVER (WebKitWebDriver's address).
 import fs from "node:fs";
 import path from "node:path";
 import zlib from "node:zlib";
