@@ -556,8 +556,9 @@ const kStillShare = 0.5;  // per cent
 // Under the autoplay rule of phones' web views "Yes" (whose full-screen request can use up the
 // click's permission) still plays; a track the browser cannot decode shows the notice and the
 // next click tries again; Space and Enter on "Play again" both play again.
-const kHeard = `const s = brimvale.sound(), d = Module.show;
-  return { ...s, demo: d ? d.demoMs : -1, near: d && s.heardMs >= 0 ? Math.abs(s.heardMs - (d.demoMs - ${kMusicStartMs})) : -1 };`;
+// The heard place is taken at the last frame's own moment, which a slow page drew a while ago.
+const kHeard = `const s = brimvale.sound(), d = Module.show, atFrame = d && !d.held ? Module.music.heardMs(d.stamp) : -1;
+  return { ...s, demo: d ? d.demoMs : -1, near: atFrame >= 0 ? Math.abs(atFrame - (d.demoMs - ${kMusicStartMs})) : -1 };`;
 
 async function freshSound() {
   let b = await openBrowser("live", ["--autoplay-policy=user-gesture-required"]);
