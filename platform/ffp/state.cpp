@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ffp {
@@ -166,31 +167,18 @@ void Start() {
 
 // ---- state changes ----
 bool* EnableFlag(GLenum cap) {
-    switch (cap) {
-    case GL_RASTERIZER_DISCARD:
-        return &discarding;
-    case GL_LIGHTING:
-        return &gl.enables.lighting;
-    case GL_TEXTURE_2D:
-        return &gl.enables.texture2D;
-    case GL_BLEND:
-        return &gl.enables.blend;
-    case GL_DEPTH_TEST:
-        return &gl.enables.depthTest;
-    case GL_SCISSOR_TEST:
-        return &gl.enables.scissorTest;
-    case GL_CULL_FACE:
-        return &gl.enables.cullFace;
-    case GL_NORMALIZE:
-        return &gl.enables.normalize;
-    case GL_RESCALE_NORMAL:
-        return &gl.enables.rescaleNormal;
-    case GL_FOG:
-        return &gl.enables.fog;
-    default:
-        if (cap >= GL_LIGHT0 && cap < GL_LIGHT0 + kLights) return &gl.lighting.lightOn[cap - GL_LIGHT0];
-        return nullptr;
-    }
+    Enables& e = gl.enables;
+    const std::pair<GLenum, bool*> flags[] = {
+        {GL_RASTERIZER_DISCARD, &discarding},  {GL_LIGHTING, &e.lighting},
+        {GL_TEXTURE_2D, &e.texture2D},         {GL_BLEND, &e.blend},
+        {GL_DEPTH_TEST, &e.depthTest},         {GL_SCISSOR_TEST, &e.scissorTest},
+        {GL_CULL_FACE, &e.cullFace},           {GL_NORMALIZE, &e.normalize},
+        {GL_RESCALE_NORMAL, &e.rescaleNormal}, {GL_FOG, &e.fog},
+    };
+    for (const auto& flag : flags)
+        if (flag.first == cap) return flag.second;
+    if (cap >= GL_LIGHT0 && cap < GL_LIGHT0 + kLights) return &gl.lighting.lightOn[cap - GL_LIGHT0];
+    return nullptr;
 }
 
 void DoEnable(GLenum cap, bool on) {
@@ -208,6 +196,22 @@ Material* Face(GLenum face, int i) {
     return nullptr;
 }
 
+// The colour a glMaterial or glLight parameter names, or none.
+float* ColorParameter(GLenum pname, float* ambient, float* diffuse, float* specular, float* emission) {
+    switch (pname) {
+    case GL_AMBIENT:
+        return ambient;
+    case GL_DIFFUSE:
+        return diffuse;
+    case GL_SPECULAR:
+        return specular;
+    case GL_EMISSION:
+        return emission;
+    default:
+        return nullptr;
+    }
+}
+
 void DoMaterial(GLenum face, GLenum pname, const float* v) {
     if (pname == GL_SHININESS && (v[0] < 0.0f || v[0] > kMaxShininess))
         return Refuse(GL_INVALID_VALUE, "glMaterial", "shininess outside 0..128");
@@ -216,59 +220,28 @@ void DoMaterial(GLenum face, GLenum pname, const float* v) {
     for (int i = 0; i < 2; ++i) {
         Material* m = Face(face, i);
         if (!m) break;
-        switch (pname) {
-        case GL_AMBIENT:
-            std::copy_n(v, 4, m->ambient);
-            break;
-        case GL_DIFFUSE:
-            std::copy_n(v, 4, m->diffuse);
-            break;
-        case GL_SPECULAR:
-            std::copy_n(v, 4, m->specular);
-            break;
-        case GL_EMISSION:
-            std::copy_n(v, 4, m->emission);
-            break;
-        case GL_AMBIENT_AND_DIFFUSE:
+        if (float* color = ColorParameter(pname, m->ambient, m->diffuse, m->specular, m->emission))
+            std::copy_n(v, 4, color);
+        else if (pname == GL_AMBIENT_AND_DIFFUSE)
             std::copy_n(v, 4, m->ambient), std::copy_n(v, 4, m->diffuse);
-            break;
-        case GL_SHININESS:
+        else if (pname == GL_SHININESS)
             m->shininess = v[0];
-            break;
-        default:
+        else
             return Refuse(GL_INVALID_ENUM, "glMaterial", "parameter not emulated");
-        }
     }
 }
 
 void DoLight(GLenum which, GLenum pname, const float* v) {
     if (which < GL_LIGHT0 || which >= GL_LIGHT0 + kLights) return Refuse(GL_INVALID_ENUM, "glLight", "light");
     Light& l = gl.lighting.lights[which - GL_LIGHT0];
-    switch (pname) {
-    case GL_AMBIENT:
-        std::copy_n(v, 4, l.ambient);
-        break;
-    case GL_DIFFUSE:
-        std::copy_n(v, 4, l.diffuse);
-        break;
-    case GL_SPECULAR:
-        std::copy_n(v, 4, l.specular);
-        break;
-    case GL_POSITION:
+    if (float* color = ColorParameter(pname, l.ambient, l.diffuse, l.specular, nullptr))
+        std::copy_n(v, 4, color);
+    else if (pname == GL_POSITION)
         Transform(stacks[0].back(), v, l.position), l.position[3] = v[3];
-        break;
-    case GL_CONSTANT_ATTENUATION:
-        l.attenuation[0] = v[0];
-        break;
-    case GL_LINEAR_ATTENUATION:
-        l.attenuation[1] = v[0];
-        break;
-    case GL_QUADRATIC_ATTENUATION:
-        l.attenuation[2] = v[0];
-        break;
-    default:
+    else if (pname >= GL_CONSTANT_ATTENUATION && pname <= GL_QUADRATIC_ATTENUATION)
+        l.attenuation[pname - GL_CONSTANT_ATTENUATION] = v[0];  // constant, linear, quadratic
+    else
         return Refuse(GL_INVALID_ENUM, "glLight", "parameter not emulated");
-    }
 }
 
 void DoClear(GLbitfield mask) {
