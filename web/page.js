@@ -37,6 +37,7 @@
       setTimeout(() => li.remove(), 8000);
     },
     progress(text, share) {
+      if (text !== "") window.brimvale.pieces++;
       show("progress", text !== "");
       $("progresstext").textContent = text;
       $("progressbar").value = share;
@@ -59,6 +60,7 @@
     ended: false,
     fault: "",
     shotsStatus: null,
+    pieces: 0,  // animation frames that ran a piece of a replay or of the stills
     // "/shots/T.png", or "/held.png" after hold(): the frame the page shows now.
     file(name) {
       const bytes = Module.FS.readFile(name);
