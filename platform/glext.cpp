@@ -76,7 +76,7 @@ const void* MapPixelBuffer(GLsizeiptr bytes) {
 #endif
 }
 
-#if !defined(BRIMVALE_GLES2)  // the layer discards by itself (ffp.cpp)
+#if !defined(BRIMVALE_GLES2)  // the layer discards by itself (platform/ffp/)
 void DiscardDrawing(bool on) {
     static GLboolean culling = GL_FALSE;
     static GLint cullMode = GL_BACK;

@@ -1,5 +1,5 @@
 // The fixed-function layer's entry points: the OpenGL 1.1 and GLU subset the program calls, drawn
-// with OpenGL ES 2.0 / WebGL 1 shaders (see ffp.cpp for what it implements and what it refuses).
+// with OpenGL ES 2.0 / WebGL 1 shaders (see layer.h for what it implements and what it refuses).
 // platform/gl.h maps the GL 1.1 names onto these in the GLES build; nothing else includes this.
 #pragma once
 #include <GLES2/gl2.h>

@@ -274,6 +274,42 @@ TEST_F(LayerPictures, ListsLeaveAndSetCurrentAttributes) {
     glDeleteLists(colourless, 2);
 }
 
+// Every matrix change reaches the picture: the projection alone changed between two draws under
+// the same modelview, and a matrix loaded and one multiplied inside a list, which carries them.
+TEST_F(LayerPictures, MatrixChangesReachThePicture) {
+    Plain(0.1f, 0.1f, 0.1f);
+    glDisable(GL_DEPTH_TEST);  // three quads apart, none hidden
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-1.0, 1.0, -1.0, 1.0, 1.0, 10.0);
+    glMatrixMode(GL_MODELVIEW);
+    glColor3f(0.9f, 0.3f, 0.2f);
+    Quad(-0.2f, -0.2f, 0.2f, 0.2f, -3.0f);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-0.5, 1.5, -1.5, 0.5, 1.0, 10.0);  // the same quad, further left and up
+    glMatrixMode(GL_MODELVIEW);
+    glColor3f(0.2f, 0.8f, 0.3f);
+    Quad(-0.2f, -0.2f, 0.2f, 0.2f, -3.0f);
+
+    const float shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1.0f, -1.0f, 0, 1};
+    const float half[16] = {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const unsigned list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glLoadMatrixf(shift);
+    glMultMatrixf(half);
+    Quad(-0.2f, -0.2f, 0.2f, 0.2f, -3.0f);
+    glEndList();
+    glColor3f(0.3f, 0.4f, 0.9f);
+    glCallList(list);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    Judge("matrix-changes", Grab(), 4);
+    glDeleteLists(list, 1);
+}
+
 // What glPopAttrib puts back: with everything pushed, a scene of changes leaves no trace; with
 // only the viewport and scissor pushed, the colour set in between stays.
 TEST_F(LayerPictures, AttributeStack) {
