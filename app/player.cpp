@@ -120,8 +120,7 @@ bool LiveIteration() {
         KeepPictureThenOverlay(demoTimeMs, frameMs);
         PlatformSwapBuffers();
         PaceFrame();
-        // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
-        AdvanceClock(static_cast<double>(static_cast<uint32_t>(GetTickCount() - t0)));
+        AdvanceClock(MsSinceTick(t0));
     }
     HandleFrameKeys();
     return LoopGoesOn();

@@ -194,6 +194,11 @@ void AdvanceClock(double lastFrameMs) {
     demoTimeMs += lastFrameMs;
 }
 
+double MsSinceTick(uint32_t startTick) {
+    // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
+    return static_cast<double>(static_cast<uint32_t>(GetTickCount() - startTick));
+}
+
 void SetClock(double timeMs, double lastFrameMs) {
     demoTimeMs = timeMs;
     frameMs = lastFrameMs;
@@ -223,8 +228,7 @@ bool MainLoopIteration() {
         StartMusicWithTitle(demoTimeMs);
         DrawShowFrame();
         PlatformSwapBuffers();
-        // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
-        AdvanceClock(static_cast<double>(static_cast<uint32_t>(GetTickCount() - t0)));
+        AdvanceClock(MsSinceTick(t0));
     }
     HandleFrameKeys();
     return LoopGoesOn();

@@ -47,6 +47,8 @@ bool LoopGoesOn();
 void DrawShowFrame();
 // The clock moves by one frame's duration.
 void AdvanceClock(double lastFrameMs);
+// The milliseconds since a tick count was taken (GetTickCount), across its wrap.
+double MsSinceTick(uint32_t startTick);
 // The clock of a run that sets its own times (offline, a late start's replay).
 void SetClock(double timeMs, double lastFrameMs);
 // The free camera back at its start (Home).
