@@ -10,11 +10,6 @@
 #include "app/shell.h"
 #include "platform/random.h"
 
-static const char* const kTitle = "Brimvale by Quilon::VOK";
-static const int kWidth = 1024;
-static const int kHeight = 768;
-static const int kColourBits = 32;
-
 int DemoMain(int argc, char** argv) {
     PlatformSetProgramPath(argc > 0 ? argv[0] : nullptr);
     DemoOptions options;
@@ -25,7 +20,7 @@ int DemoMain(int argc, char** argv) {
     bool headless = IsHeadless(options);
     int width = options.width, height = options.height;
     // Any window or frame shape shows the picture at its own aspect, with black bars.
-    PlatformSetPictureAspect(kWidth, kHeight);
+    PlatformSetPictureAspect(kShowWidth, kShowHeight);
     if (headless) {
         PlatformUseHeadlessDrivers();
         fullscreen = false;
@@ -45,10 +40,10 @@ int DemoMain(int argc, char** argv) {
     // A refused window class ends quietly; no window or context at all is a real failure.
     // Full screen shows the show's own mode in the desktop; --size shapes a window.
     if (fullscreen) {
-        width = kWidth;
-        height = kHeight;
+        width = kShowWidth;
+        height = kShowHeight;
     }
-    if (!CreateDemoWindow(kTitle, width, height, kColourBits, fullscreen)) return windowCreationFailed ? 1 : 0;
+    if (!CreateDemoWindow(kShowTitle, width, height, kShowColourBits, fullscreen)) return windowFailureStatus;
 
     int code = 0;
     if (options.shot)

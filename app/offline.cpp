@@ -34,9 +34,8 @@ int64_t FrameAtOrBefore(const FrameStep& step, double t) {
 
 // One offline frame at time t; previous is the time of the frame before it.
 static void RenderOfflineFrame(double t, double previous, bool flush) {
-    frameMs = t - previous;
-    demoTimeMs = t;
-    RenderFrame(t, frameMs, CurrentCamera());
+    SetClock(t, t - previous);
+    DrawShowFrame();
     // Nothing is presented offline: without a flush the driver would queue the whole run's
     // commands and memory would grow with the demo time.
     if (flush) glFlush();
@@ -72,47 +71,47 @@ static double MsSince(std::chrono::steady_clock::time_point start) {
 // The one frame driver of every offline mode and of the live late start, in pieces of about
 // budgetMs of wall time (HUGE_VAL: the whole run). Between pieces the GL state is as the run
 // found it. True once the run is over.
-bool OfflinePiece(OfflineRun& d, double budgetMs) {
+bool OfflinePiece(OfflineRun& run, double budgetMs) {
     static const FramePlan kNothingShown;
-    const FramePlan& plan = d.plan ? *d.plan : kNothingShown;
+    const FramePlan& plan = run.plan ? *run.plan : kNothingShown;
     auto start = std::chrono::steady_clock::now();
     bool unseen = false;
-    while (!d.over && d.next <= d.lastIndex) {
-        int64_t i = d.next++;
+    while (!run.over && run.next <= run.lastIndex) {
+        int64_t i = run.next++;
         // Times come from the frame index, not a running sum, so long runs do not drift.
-        double t = std::min(FrameTime(d.step, i), d.endMs);
-        while (d.range < plan.size() && plan[d.range].last < i) ++d.range;
-        bool shown = d.range < plan.size() && plan[d.range].first <= i;
+        double t = std::min(FrameTime(run.step, i), run.endMs);
+        while (run.range < plan.size() && plan[run.range].last < i) ++run.range;
+        bool shown = run.range < plan.size() && plan[run.range].first <= i;
         if (!shown) {
             // The next frame shown is white past the show's end: nothing carried reaches it.
-            double next = d.range < plan.size() ? std::min(FrameTime(d.step, plan[d.range].first), d.endMs) : t;
+            double next = run.range < plan.size() ? std::min(FrameTime(run.step, plan[run.range].first), run.endMs) : t;
             if (next > kDemoEndMs) {
-                d.previous = t;
+                run.previous = t;
                 continue;
             }
         }
         if (!shown && !unseen) BeginUnseen();
         if (shown && unseen) EndUnseen();
         unseen = !shown;
-        if (d.startsMusic) StartMusicWithTitle(t);
-        RenderOfflineFrame(t, d.previous, shown || i % kUnseenFramesPerFlush == 0);
-        d.previous = t;
-        if (shown && !d.onFrame(static_cast<int>(i), t, d.user)) d.over = true;
-        if (d.over) break;
+        if (run.startsMusic) StartMusicWithTitle(t);
+        RenderOfflineFrame(t, run.previous, shown || i % kUnseenFramesPerFlush == 0);
+        run.previous = t;
+        if (shown && !run.onFrame(static_cast<int>(i), t, run.user)) run.over = true;
+        if (run.over) break;
         HandleFrameKeys();
-        if (d.progress) {
+        if (run.progress) {
             // Progress may draw: it gets the picture back.
             if (unseen) EndUnseen();
             unseen = false;
-            d.progress(t, d.user);
+            run.progress(t, run.user);
         }
         if (MsSince(start) >= budgetMs) break;
     }
     if (unseen) EndUnseen();
-    if (d.next > d.lastIndex) d.over = true;
+    if (run.next > run.lastIndex) run.over = true;
     // A piece's drawing is done before its caller goes on, so that its time is the piece's own.
     if (budgetMs < HUGE_VAL) glFinish();
-    return d.over;
+    return run.over;
 }
 
 OfflineRun StartOfflineRun(const FrameStep& step, double endMs, const FramePlan& plan,
@@ -133,12 +132,6 @@ void RunAllOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(in
 
 OfflineRun StartReplay(const FrameStep& step, double untilMs, void (*progress)(double, void*), void* user) {
     return OfflineRun{step, FirstFrameAtOrAfter(step, untilMs) - 1, untilMs, nullptr, false, nullptr, progress, user};
-}
-
-double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(double, void*), void* user) {
-    OfflineRun run = StartReplay(step, untilMs, progress, user);
-    OfflinePiece(run, HUGE_VAL);
-    return run.previous;
 }
 
 double OfflineShare(const OfflineRun& run) {

@@ -41,13 +41,6 @@ void RunOfflineFrames(const FrameStep& step, double endMs, const FramePlan& plan
 void RunAllOfflineFrames(const FrameStep& step, double endMs, bool (*onFrame)(int index, double timeMs, void* user),
                          void* user);
 
-// Replays, unseen, the frames of an offline run that come before untilMs (not the one at
-// untilMs) and returns the time of the last one (0 when none was). The music is left alone: a
-// live start enters it at the demo time. progress(doneMs, user), when given, is called now and
-// then on the way.
-double ReplayFrames(const FrameStep& step, double untilMs, void (*progress)(double doneMs, void* user) = nullptr,
-                    void* user = nullptr);
-
 // The same runs in pieces, for a caller that must not hold its thread for a whole run (a browser
 // tab): each OfflinePiece renders frames for about budgetMs of wall time and is true once the run
 // is over. The run refers to its plan, which the caller keeps alive.
@@ -67,6 +60,9 @@ struct OfflineRun {
 };
 OfflineRun StartOfflineRun(const FrameStep& step, double endMs, const FramePlan& plan,
                            bool (*onFrame)(int index, double timeMs, void* user), void* user);
+// A replay, unseen, of the frames before untilMs (not the one at untilMs), leaving the music
+// alone (a live start enters it at the demo time); progress(doneMs, user), when given, is
+// called now and then on the way.
 OfflineRun StartReplay(const FrameStep& step, double untilMs, void (*progress)(double doneMs, void* user) = nullptr,
                        void* user = nullptr);
 bool OfflinePiece(OfflineRun& run, double budgetMs);

@@ -4,6 +4,12 @@
 #include <string>
 #include <vector>
 
+// The show's own window: its title, and the size it is made for (full screen sets this mode).
+constexpr const char* kShowTitle = "Brimvale by Quilon::VOK";
+constexpr int kShowWidth = 1024;
+constexpr int kShowHeight = 768;
+constexpr int kShowColourBits = 32;
+
 struct DemoOptions {
     bool windowed = false;         // --windowed: skip the question, windowed run
     bool forceFullscreen = false;  // --fullscreen: skip the question, full-screen run
@@ -21,8 +27,8 @@ struct DemoOptions {
     double toMs = -1.0;    // --to MS (negative: the whole show)
     bool bench = false;    // --bench
     std::string jsonFile;  // --json FILE
-    int width = 1024;      // --size WxH
-    int height = 768;
+    int width = kShowWidth;  // --size WxH
+    int height = kShowHeight;
     double stepMs = 1000.0 / 60.0;  // --step MS
     bool stepGiven = false;
     bool seedGiven = false;  // --seed N

@@ -1,5 +1,5 @@
-// Application shell: the window and its context, the window procedure, the main loop with the
-// demo clock, the lighting toggle and the free camera.
+// Application shell: the window and its context, the window procedure, the steps of a frame that
+// the drivers call, the demo clock, the lighting toggle and the free camera.
 #include "app/shell.h"
 
 #include "platform/gl.h"
@@ -39,9 +39,8 @@ float camPitch = 0.0f;                        // Page Up/Page Down
 
 static bool quitRequested = false;             // the loop's quit flag
 static bool reachedEnd = false;                // the loop was left because the show had ended
-static bool loopWaiting = false;               // the last iteration found the show held
-static const LoopSteps* loopSteps = nullptr;  // the caller's additions to each frame
-bool windowCreationFailed = false;  // no window or GL context could be made
+static bool loopWaiting = false;               // the last plain iteration found the window minimised
+int windowFailureStatus = 0;  // 1: no window or GL context
 
 // ---- window ----
 void ResizeViewport(int width, int height) {
@@ -66,17 +65,12 @@ intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
         return 0;
     case WM_ACTIVATE:
         active = HiWord(wParam) == 0;
-        if (loopSteps && loopSteps->activeChanged) loopSteps->activeChanged();
         return 0;
     case WM_CLOSE:
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:
-        if (wParam < 256) {
-            bool firstPress = keys[wParam] == 0;  // held keys repeat; the player acts once
-            keys[wParam] = 1;
-            if (firstPress && loopSteps && loopSteps->keyPressed) loopSteps->keyPressed(static_cast<unsigned>(wParam));
-        }
+        if (wParam < 256) keys[wParam] = 1;
         return 0;
     case WM_KEYUP:
         if (wParam < 256) keys[wParam] = 0;
@@ -100,7 +94,7 @@ bool CreateDemoWindow(const char* title, int width, int height, int bits, bool f
     }
     if (!PlatformCreateWindow(title, width, height, bits, fullscreen)) {
         // No window or context: carrying on would draw into nothing, so end cleanly instead.
-        windowCreationFailed = true;
+        windowFailureStatus = 1;
         ShowMessage(Message::NoWindow);
         if (fullscreen) {
             PlatformRestoreDisplayMode();
@@ -129,8 +123,10 @@ void DestroyDemoWindow() {
     if (!PlatformUnregisterClass(kClassName)) ShowMessage(Message::ReleaseClass);
 }
 
-// ---- loop ----
+// ---- the steps of a frame ----
 CameraPose CurrentCamera() { return CameraPose{camX, camY, camZ, camRoll, camYaw, camPitch}; }
+
+void ResetCamera() { camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f; }
 
 void HandleFrameKeys() {
     if (keys[kKeyL] && lightingKeyLatch == 0) {
@@ -160,27 +156,23 @@ void HandleFrameKeys() {
     if (keys[VK_NEXT]) camPitch += kCameraTurnDeg;
 }
 
-void SetLoopSteps(const LoopSteps* steps) { loopSteps = steps; }
-
-bool LoopWaiting() { return loopWaiting; }
-
-bool LoopReachedEnd() { return reachedEnd; }
-
-bool MainLoopIteration() {
-    loopWaiting = false;
+bool HandleWaitingMessage(HandledMessage& handled) {
+    handled = HandledMessage{false, 0, false};
     WindowMessage msg;
-    if (PlatformPeekMessage(msg)) {
-        if (msg.message == WM_QUIT) return false;
-        WindowProc(msg.message, msg.wParam, msg.lParam);
+    if (!PlatformPeekMessage(msg)) return false;
+    if (msg.message == WM_QUIT) {
+        handled.quit = true;
         return true;
     }
-    if (!active || (loopSteps && loopSteps->held && loopSteps->held())) {
-        // Minimised or paused: the clock stands still and the caller may wait for the next
-        // message instead of spinning. Escape still ends a paused show.
-        if (active && keys[VK_ESCAPE]) return false;
-        loopWaiting = true;
-        return true;
-    }
+    // Held keys repeat; the player acts on the first press only.
+    if (msg.message == WM_KEYDOWN && msg.wParam < 256 && keys[msg.wParam] == 0)
+        handled.firstPress = static_cast<unsigned>(msg.wParam);
+    handled.activeChanged = msg.message == WM_ACTIVATE;
+    WindowProc(msg.message, msg.wParam, msg.lParam);
+    return true;
+}
+
+bool FrameWanted() {
     if (demoTimeMs > timelineBounds[kTimelineWindows - 1]) {
         quitRequested = true;
         reachedEnd = true;
@@ -188,30 +180,28 @@ bool MainLoopIteration() {
     if (keys[VK_ESCAPE]) {
         quitRequested = true;
         reachedEnd = false;
-    } else {
-        bool clockFirst = loopSteps && loopSteps->elapsedBeforeFrame;
-        if (clockFirst) {
-            frameMs = loopSteps->elapsedBeforeFrame();
-            demoTimeMs += frameMs;
-        }
-        uint32_t t0 = GetTickCount();
-        if (loopSteps && loopSteps->beforeFrame)
-            loopSteps->beforeFrame(demoTimeMs);
-        else
-            StartMusicWithTitle(demoTimeMs);
-        RenderFrame(demoTimeMs, frameMs, CurrentCamera());
-        if (loopSteps && loopSteps->overDrawn) loopSteps->overDrawn(demoTimeMs, frameMs);
-        PlatformSwapBuffers();
-        if (loopSteps && loopSteps->afterPresent) loopSteps->afterPresent();
-        uint32_t t1 = GetTickCount();
-        if (!clockFirst) {
-            // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
-            frameMs = static_cast<double>(static_cast<uint32_t>(t1 - t0));
-            demoTimeMs += frameMs;
-        }
+        return false;
     }
-    HandleFrameKeys();
-    return !quitRequested;
+    return true;
+}
+
+bool LoopGoesOn() { return !quitRequested; }
+
+void DrawShowFrame() { RenderFrame(demoTimeMs, frameMs, CurrentCamera()); }
+
+void AdvanceClock(double lastFrameMs) {
+    frameMs = lastFrameMs;
+    demoTimeMs += lastFrameMs;
+}
+
+double MsSinceTick(uint32_t startTick) {
+    // Unsigned difference: a frame across the 2^32 wrap still measures its real length.
+    return static_cast<double>(static_cast<uint32_t>(GetTickCount() - startTick));
+}
+
+void SetClock(double timeMs, double lastFrameMs) {
+    demoTimeMs = timeMs;
+    frameMs = lastFrameMs;
 }
 
 void BeginLoop(double startMs) {
@@ -221,34 +211,51 @@ void BeginLoop(double startMs) {
     loopWaiting = false;
 }
 
+bool LoopReachedEnd() { return reachedEnd; }
+
+// ---- the plain show ----
+bool MainLoopIteration() {
+    loopWaiting = false;
+    HandledMessage handled;
+    if (HandleWaitingMessage(handled)) return !handled.quit;
+    if (!active) {
+        // Minimised: the clock stands still and the caller may wait for the next message.
+        loopWaiting = true;
+        return true;
+    }
+    if (FrameWanted()) {
+        uint32_t t0 = GetTickCount();
+        StartMusicWithTitle(demoTimeMs);
+        DrawShowFrame();
+        PlatformSwapBuffers();
+        AdvanceClock(MsSinceTick(t0));
+    }
+    HandleFrameKeys();
+    return LoopGoesOn();
+}
+
+bool LoopWaiting() { return loopWaiting; }
+
 bool DesktopLoopIteration() {
     if (!MainLoopIteration()) return false;
     if (loopWaiting) PlatformWaitMessage();
     return true;
 }
 
-bool RunMainLoop(double startMs) {
-    BeginLoop(startMs);
-    while (DesktopLoopIteration()) {}
-    return reachedEnd;
-}
-
 void ResetDemoState() {
-    demoTimeMs = 0.0;
-    frameMs = 0.0;
+    SetClock(0.0, 0.0);
     std::fill(std::begin(keys), std::end(keys), 0);
     active = true;
     lightingOn = 1;
     lightingKeyLatch = 0;
-    camX = camY = camZ = camRoll = camYaw = camPitch = 0.0f;
+    ResetCamera();
     quitRequested = false;
     reachedEnd = false;
     SetTickSource(nullptr);
     PlatformDiscardMessages();
-    fadeAlpha = 1.0f;
-    meshSpin = 0.0f;
-    musicStarted = false;
-    MusicStop();  // the track starts afresh with the title, as in a fresh run
+    ResetFade();
+    ResetMeshSpin();
+    ResetMusic();
     InitParticles();
     // The first scene lights its logo with whatever material and normal are current: at start-up
     // GL's own.

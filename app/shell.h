@@ -1,4 +1,5 @@
-// Application shell: entry, window and context, message and render loop, demo clock, keys, camera.
+// Application shell: window and context, the window procedure, the steps of a frame, demo clock,
+// keys, camera.
 #pragma once
 #include <cstdint>
 #include "platform/platform.h"
@@ -19,49 +20,57 @@ extern int lightingKeyLatch;
 extern float camX, camY, camZ, camRoll, camYaw, camPitch;
 
 // ---- window ----
-extern bool windowCreationFailed;  // set when the window or its GL context could not be made
+// The exit status when CreateDemoWindow failed: 1 when no window or GL context could be made, 0
+// when the window class was refused (that ends quietly).
+extern int windowFailureStatus;
 bool CreateDemoWindow(const char* title, int width, int height, int bits, bool fullscreenFlag);
 void DestroyDemoWindow();
 intptr_t WindowProc(unsigned message, uintptr_t wParam, intptr_t lParam);
 void ResizeViewport(int width, int height);
 
-// ---- loop ----
-// What a caller adds to the show's frames: the live player its music, overlay, pacing and keys;
-// a browser its own clock. Every step may be nullptr. The loop calls them; it never calls up.
-struct LoopSteps {
-    void (*beforeFrame)(double timeMs);                   // nullptr: the music starts with the title
-    void (*overDrawn)(double timeMs, double lastFrameMs);  // drawn over the picture before it is presented
-    void (*afterPresent)();                               // within the frame's measured time (pacing)
-    void (*keyPressed)(unsigned vk);                      // first press of a key, not its repeats
-    void (*activeChanged)();                              // the window was minimised or restored
-    bool (*held)();                                       // true: no frame is drawn and the clock stands
-    // A browser's clock: the time since the last animation frame, which is the last frame's whole
-    // duration, added as the next frame begins so that the picture shows the moment it is
-    // presented. nullptr: the tick count around render and present, added after the frame.
-    double (*elapsedBeforeFrame)();
+// ---- the steps of a frame ----
+// A driver (the desktop player, the offline runs, the page) runs its own loop and owns its
+// clock; it calls these in its own order. None of them calls back up.
+struct HandledMessage {
+    bool quit;           // the quit message: the loop is to be left
+    unsigned firstPress;  // a key's first press (not its repeats), 0 for none
+    bool activeChanged;  // the window was minimised or restored
 };
-// The steps every later iteration uses (nullptr: the plain show). The caller keeps them alive.
-void SetLoopSteps(const LoopSteps* steps);
-
-// One iteration of the main loop: one message handled, or one frame drawn and presented, or
-// nothing while the show is held. Never blocks. Returns false once the loop is to be left.
-bool MainLoopIteration();
-// True when the last iteration found the show held (minimised or paused) and nothing to do: a
-// desktop caller may block until the next message, a browser waits for its next frame.
-bool LoopWaiting();
-// One iteration as the desktop runs it: when the show is held, it then blocks until the next
-// message arrives instead of spinning.
-bool DesktopLoopIteration();
-// The desktop loop: iterations until it is left, blocking while the show is held, the clock
-// starting at startMs (0 for the whole show). True when it was left because the show had
-// ended, not by Escape or a close.
-bool RunMainLoop(double startMs = 0.0);
-// True once the loop was left because the show had ended.
-bool LoopReachedEnd();
+// One waiting message, if any, handed to WindowProc. False when none was waiting.
+bool HandleWaitingMessage(HandledMessage& handled);
+// Before a frame: past the show's end it is the last one; Escape ends the loop at once. True
+// when the frame is to be drawn.
+bool FrameWanted();
+// False once the loop is to be left.
+bool LoopGoesOn();
+// The show's frame at the demo clock, with the free camera, into the back buffer.
+void DrawShowFrame();
+// The clock moves by one frame's duration.
+void AdvanceClock(double lastFrameMs);
+// The milliseconds since a tick count was taken (GetTickCount), across its wrap.
+double MsSinceTick(uint32_t startTick);
+// The clock of a run that sets its own times (offline, a late start's replay).
+void SetClock(double timeMs, double lastFrameMs);
+// The free camera back at its start (Home).
+void ResetCamera();
 // The free camera as it stands, for RenderFrame.
 CameraPose CurrentCamera();
 // The L key and camera keys, as processed after each frame.
 void HandleFrameKeys();
+// Starts a loop at startMs: clock set, quit and end flags cleared.
+void BeginLoop(double startMs);
+// True once the loop was left because the show had ended, not by Escape or a close.
+bool LoopReachedEnd();
+
+// ---- the plain show ----
+// The loop of the show alone, without the player: one message handled, or one frame drawn and
+// presented (the music starting with the title), or nothing while minimised. Never blocks.
+// Returns false once the loop is to be left.
+bool MainLoopIteration();
+// True when the last iteration found the window minimised and nothing to do.
+bool LoopWaiting();
+// One iteration that then blocks until the next message while minimised, instead of spinning.
+bool DesktopLoopIteration();
 
 // Puts every module's carried state back to what a fresh process has after start-up: clock, keys,
 // camera, lighting toggle and latch, quit flag, pending messages, the real tick count, particles
@@ -69,5 +78,3 @@ void HandleFrameKeys();
 // frame sees. Textures, display lists and the stream that start-up made are kept. The looping
 // player calls it at the end of the show, the tests before each case.
 void ResetDemoState();
-// Starts a loop at startMs: clock set, quit and end flags cleared (RunMainLoop does it itself).
-void BeginLoop(double startMs);

@@ -109,3 +109,8 @@ void StartMusicOnce() {
 void StartMusicWithTitle(double timeMs) {
     if (timeMs >= WindowStart(kMusicWindow)) StartMusicOnce();
 }
+
+void ResetMusic() {
+    musicStarted = false;
+    MusicStop();
+}

@@ -12,3 +12,5 @@ void InitAudio();
 void StartMusicOnce();
 // The shell's music start: StartMusicOnce at the first frame at or past the title window's start.
 void StartMusicWithTitle(double timeMs);
+// The track stopped and not yet started, as in a fresh run: it starts afresh with the title.
+void ResetMusic();

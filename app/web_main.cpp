@@ -10,17 +10,13 @@
 
 #include "app/offline.h"
 #include "app/options.h"
-#include "app/player.h"
+#include "app/live.h"
 #include "app/shell.h"
 #include "platform/audio.h"
 #include "platform/page.h"
 #include "platform/random.h"
 
 // ---- constants ----
-static const char* const kTitle = "Brimvale by Quilon::VOK";
-static const int kWidth = 1024;
-static const int kHeight = 768;
-static const int kColourBits = 32;
 static const double kPieceMs = 25.0;  // wall time a replay piece may take: the tab keeps answering
 static const double kLeastPieceMs = 2.0;
 static const int kMaxIterations = 1000;  // messages handled in one animation frame, at most
@@ -31,25 +27,16 @@ static DemoOptions options;              // from the page
 static Phase phase = Phase::Over;        // what the animation frames do now
 static OfflineRun replay;                // a late start's replay, piece by piece
 static ShotsRun* shots = nullptr;        // a run of stills, piece by piece
-static double webFrameMs = 0.0;          // time between the last two animation frames
-static bool frameDrawn = false;          // this animation frame's loop iterations drew the show
-static bool freshClock = false;          // the first live frame is drawn at the start time itself
+static bool firstLiveFrame = false;      // the first live frame is drawn at the start time itself
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
 static bool holdNextFrame = false;       // the page asked for the next frame as a still
 static bool frameHeld = false;           // that frame stays on the canvas until the page lets it go
 static double clockShiftMs = 0.0;        // added to the next frame's duration, as a stall would be
 
-// The loop's frame duration in a page: the time between animation frames, not the time spent
-// inside one, so the show keeps real time. Asked once for each frame the loop draws.
-static double AnimationFrameMs() {
-    frameDrawn = true;
-    return webFrameMs;
-}
-
 static void StartLive(double fromMs) {
     phase = Phase::Live;
     BeginLoop(fromMs);
-    freshClock = true;
+    firstLiveFrame = true;
 }
 
 // A piece issues its frames for pieceBudgetMs, but the browser's GPU side draws them later and
@@ -60,13 +47,33 @@ static void AdaptPiece(std::chrono::steady_clock::time_point start) {
     if (took > 0.0) pieceBudgetMs = std::min(kPieceMs, std::max(kLeastPieceMs, pieceBudgetMs * kPieceMs / took));
 }
 
-// Loop iterations until one draws the show (each handles one message or draws one frame), or
-// the show is held. False once the loop is left.
-static bool LiveFrame() {
-    frameDrawn = false;
+// The page's live frame: the waiting messages, then one frame of the show, or nothing while it
+// is held (*held). The clock moves by sinceMs, the time since the last animation frame (not the
+// time spent inside one, so the show keeps real time), before the frame is drawn, so that the
+// picture shows the moment it is presented. False once the loop is left.
+static bool LiveFrame(double sinceMs, bool* held) {
+    *held = false;
     for (int n = 0; n < kMaxIterations; ++n) {
-        if (!MainLoopIteration()) return false;
-        if (frameDrawn || LoopWaiting()) break;
+        HandledMessage handled;
+        if (HandleLiveMessage(handled)) {
+            if (handled.quit) return false;
+            continue;
+        }
+        if (LiveHeld()) {
+            // Escape still ends a paused show.
+            if (active && keys[VK_ESCAPE]) return false;
+            *held = true;
+            return true;
+        }
+        if (FrameWanted()) {
+            AdvanceClock(sinceMs);
+            FollowMusic(demoTimeMs);
+            DrawShowFrame();
+            KeepPictureThenOverlay(demoTimeMs, frameMs);
+            PlatformSwapBuffers();
+        }
+        HandleFrameKeys();
+        return LoopGoesOn();
     }
     return true;
 }
@@ -105,9 +112,9 @@ extern "C" void WebShiftClock(double ms) { clockShiftMs += ms; }
 
 static bool Frame(double sinceMs) {
     // A replay's pieces or the wait for a click are no part of the show's time.
-    webFrameMs = freshClock ? 0.0 : sinceMs + clockShiftMs;
+    double clockMs = firstLiveFrame ? 0.0 : sinceMs + clockShiftMs;
     clockShiftMs = 0.0;
-    if (phase == Phase::Live) freshClock = false;
+    if (phase == Phase::Live) firstLiveFrame = false;
     switch (phase) {
     case Phase::Replay: {
         auto start = std::chrono::steady_clock::now();
@@ -141,7 +148,8 @@ static bool Frame(double sinceMs) {
             PagePublish(demoTimeMs, true);
             return true;
         }
-        if (!LiveFrame()) {
+        bool held = false;
+        if (!LiveFrame(clockMs, &held)) {
             if (LoopReachedEnd() && options.loop) {
                 ResetDemoState();
                 StartLive(0.0);
@@ -149,7 +157,6 @@ static bool Frame(double sinceMs) {
             }
             return EndShow();
         }
-        bool held = LoopWaiting();
         PagePublish(demoTimeMs, held);
         if (!held && holdNextFrame) HoldFrame();
         return true;
@@ -164,7 +171,7 @@ static bool Frame(double sinceMs) {
 extern "C" void WebPlayAgain() {
     if (phase != Phase::Over || options.shots) return;
     ResetDemoState();
-    paused = false;
+    ClearPause();
     StartLive(0.0);
     PlatformRunFrames(Frame);
 }
@@ -177,11 +184,11 @@ int main(int argc, char** argv) {
         return early;
     }
     if (options.seedGiven) FixRandomSeed(options.seed);
-    PlatformSetPictureAspect(kWidth, kHeight);
+    PlatformSetPictureAspect(kShowWidth, kShowHeight);
     if (options.shots) PlatformUseHeadlessDrivers();
     // The page asked the question with its own buttons (and went full screen itself).
     fullscreen = options.forceFullscreen;
-    if (!CreateDemoWindow(kTitle, options.width, options.height, kColourBits, fullscreen)) {
+    if (!CreateDemoWindow(kShowTitle, options.width, options.height, kShowColourBits, fullscreen)) {
         PageFault(
             "The WebGL context could not be made. Turn on hardware acceleration (or WebGL) in the browser's "
             "settings, or try another browser.");
@@ -196,7 +203,6 @@ int main(int argc, char** argv) {
         }
         phase = Phase::Shots;
     } else {
-        UseBrowserPlayer(AnimationFrameMs);
         if (options.fromMs > 0.0) {
             replay = StartReplay(OfflineStep(options), options.fromMs);
             phase = Phase::Replay;

@@ -1,5 +1,7 @@
 // Platform layer: the window-system, presentation, message-box, tick-count and file calls the
-// program needs, over SDL2. Nothing outside platform/ includes SDL.
+// program needs. This header is the contract of both sides: platform.cpp keeps it over SDL2 on
+// the desktop, platform_web.cpp over the browser's page, call for call. Nothing outside
+// platform/ includes SDL.
 #pragma once
 #include <cstdint>
 #include <cstdio>

@@ -11,6 +11,8 @@ MaterialRow materialPalette[2] = {
 };                                            // writable: scenes set row 0's alpha
 float& fadeAlpha = materialPalette[0].alpha;  // the fade control is the palette word itself
 
+void ResetFade() { fadeAlpha = 1.0f; }
+
 // ---- module functions ----
 
 void ApplyMaterialRow(const MaterialRow& r) {

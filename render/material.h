@@ -18,6 +18,8 @@ static_assert(sizeof(MaterialRow) == 15 * 4, "a material row is fifteen 4-byte w
 // ---- palette ----
 extern MaterialRow materialPalette[2];  // row 0 white (alpha = fadeAlpha), row 1 blue-grey
 extern float& fadeAlpha;                // word 12 of row 0 itself
+// No fade, as a fresh run starts.
+void ResetFade();
 
 // Sets the front and back material from one row: ambient, diffuse, specular, emission (each with
 // the row's alpha), shininess, values passed unchanged. The palette and every mesh use it.

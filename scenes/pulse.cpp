@@ -23,6 +23,8 @@ constexpr float kRockDegrees = 30.0f;
 // ---- globals ----
 float meshSpin = 0.0f;  // degrees, carried from the spin scene into the jump scene
 
+void ResetMeshSpin() { meshSpin = 0.0f; }
+
 // ---- local helpers ----
 
 // The mesh's turned frame at distance d in front of the camera.

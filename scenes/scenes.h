@@ -43,3 +43,5 @@ void SceneGreetings(const SceneFrame& frame);  // [110000, 124000)
 
 // Persistent spin angle of the pulsing mesh, degrees, +0.1 per frame in windows 3 and 4.
 extern float meshSpin;
+// The spin as a fresh run starts it.
+void ResetMeshSpin();

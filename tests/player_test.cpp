@@ -34,11 +34,9 @@ protected:
         SceneGlTest::SetUp();
         if (IsSkipped()) return;
         ResetDemoState();
-        UseLivePlayer(true);
         musicRepositions = 0;
     }
     void TearDown() override {
-        UseLivePlayer(false);
         if (paused) PlayerKey(VK_SPACE);
         if (overlayShown) PlayerKey(VK_F1);
         if (MusicMuted()) PlayerKey(kKeyM);
@@ -46,19 +44,19 @@ protected:
     }
     // Live iterations, with the real tick count, until the clock reaches ms.
     void RunUntil(double ms) {
-        while (demoTimeMs < ms) ASSERT_TRUE(MainLoopIteration());
+        while (demoTimeMs < ms) ASSERT_TRUE(LiveIteration());
     }
     // Live iterations for a stretch of wall time (the loop may block in it, waiting for events).
     void RunFor(std::chrono::milliseconds span) {
         auto end = std::chrono::steady_clock::now() + span;
-        while (std::chrono::steady_clock::now() < end) ASSERT_TRUE(DesktopLoopIteration());
+        while (std::chrono::steady_clock::now() < end) ASSERT_TRUE(DesktopLiveIteration());
     }
     // Where the track is against where the picture is, in ms (positive: the music is ahead).
     // Live frames until the track's position is known again (a start or move hides it for a
     // buffer or two; on a busy machine longer).
     void RunUntilHeard() {
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (MusicPositionMs() < 0.0 && std::chrono::steady_clock::now() < end) ASSERT_TRUE(MainLoopIteration());
+        while (MusicPositionMs() < 0.0 && std::chrono::steady_clock::now() < end) ASSERT_TRUE(LiveIteration());
     }
     static double Drift() { return MusicPositionMs() - (demoTimeMs - WindowStart(2)); }
     static void Press(unsigned vk) {
@@ -79,7 +77,7 @@ TEST_F(PlayerLoop, MusicHoldsWithTheClockThroughMinimiseAndPause) {
     // Minimised for 400 ms: neither the clock nor the track moves.
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Minimise));
     double frozen = demoTimeMs;
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     ASSERT_FALSE(active);
     double heldAt = MusicPositionMs();
     ASSERT_GE(heldAt, 0.0);
@@ -89,7 +87,7 @@ TEST_F(PlayerLoop, MusicHoldsWithTheClockThroughMinimiseAndPause) {
         heardAtRestore = MusicPositionMs();
         PlatformInjectEvent(PlatformEvent::Restore);
     });
-    while (!active) ASSERT_TRUE(MainLoopIteration());
+    while (!active) ASSERT_TRUE(LiveIteration());
     restore.join();
     EXPECT_EQ(demoTimeMs, frozen);
     EXPECT_NEAR(heardAtRestore, heldAt, 1.0) << "the music played on while minimised";
@@ -98,7 +96,7 @@ TEST_F(PlayerLoop, MusicHoldsWithTheClockThroughMinimiseAndPause) {
 
     // Paused by Space for 400 ms, resumed by Space: the same.
     Press(VK_SPACE);
-    while (!paused) ASSERT_TRUE(MainLoopIteration());
+    while (!paused) ASSERT_TRUE(LiveIteration());
     frozen = demoTimeMs;
     heldAt = MusicPositionMs();
     ASSERT_GE(heldAt, 0.0);
@@ -107,7 +105,7 @@ TEST_F(PlayerLoop, MusicHoldsWithTheClockThroughMinimiseAndPause) {
         heardAtRestore = MusicPositionMs();
         Press(VK_SPACE);
     });
-    while (paused) ASSERT_TRUE(MainLoopIteration());
+    while (paused) ASSERT_TRUE(LiveIteration());
     resume.join();
     EXPECT_EQ(demoTimeMs, frozen) << "the clock moved while paused";
     EXPECT_NEAR(heardAtRestore, heldAt, 1.0) << "the music played on while paused";
@@ -183,15 +181,15 @@ TEST_F(PlayerLoop, PauseShowsAMarkOverTheKeptPictureAndLeavesTheNextFrameUnchang
         SetTickSource(FakeTicks);  // exact frame durations, whatever the machine does
         tickStep = 20;
         demoTimeMs = 7900.0;  // rings rising and spinning over the title
-        for (int i = 0; i < 5; ++i) ASSERT_TRUE(MainLoopIteration());
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(LiveIteration());
         if (pause) {
             Press(VK_SPACE);
-            while (!paused) ASSERT_TRUE(MainLoopIteration());
-            for (int i = 0; i < 3; ++i) ASSERT_TRUE(MainLoopIteration());
+            while (!paused) ASSERT_TRUE(LiveIteration());
+            for (int i = 0; i < 3; ++i) ASSERT_TRUE(LiveIteration());
             DrawPausedPicture();
             marked = ReadFramebuffer();
             Press(VK_SPACE);
-            while (paused) ASSERT_TRUE(MainLoopIteration());
+            while (paused) ASSERT_TRUE(LiveIteration());
         }
         RenderFrame(demoTimeMs, frameMs, CurrentCamera());
         frame = ReadFramebuffer();
@@ -221,10 +219,9 @@ TEST_F(PlayerLoop, PlayerKeysActOncePerPressThroughTheEventQueue) {
     // Space held: the first down pauses, its repeat does not resume.
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, VK_SPACE));
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, VK_SPACE));
-    WindowMessage msg;
     for (int i = 0; i < 8; ++i) {
-        ASSERT_TRUE(PlatformPeekMessage(msg));
-        WindowProc(msg.message, msg.wParam, msg.lParam);
+        HandledMessage handled;
+        ASSERT_TRUE(HandleLiveMessage(handled));
     }
     EXPECT_EQ(camX, 0.0f);
     EXPECT_EQ(camYaw, 0.0f);
@@ -235,7 +232,7 @@ TEST_F(PlayerLoop, PlayerKeysActOncePerPressThroughTheEventQueue) {
     // Escape still ends a paused show, without a frame.
     double before = demoTimeMs;
     keys[VK_ESCAPE] = 1;
-    EXPECT_FALSE(MainLoopIteration());
+    EXPECT_FALSE(LiveIteration());
     keys[VK_ESCAPE] = 0;
     EXPECT_EQ(demoTimeMs, before);
 }

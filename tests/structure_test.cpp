@@ -119,8 +119,46 @@ TEST(SourceStructure, NoIncludeCycleBetweenFilesOrFolders) {
     ASSERT_GT(graph.size(), 40u) << "the sources were not found";
     EXPECT_EQ(FindCycle(FileEdges(graph)), "");
     EXPECT_EQ(FindCycle(FolderEdges(graph)), "");
-    // The loop calls one way: the player and the offline driver hand the shell their steps.
+    // Calls go one way: the drivers call the shell's steps, never the reverse.
     EXPECT_EQ(FindCycle(ModuleEdges(graph, "app")), "");
+}
+
+// Each driver (the desktop player, the offline runs, the page) runs its own loop over the shell's
+// steps: the shell reaches no driver and no rule of live play, takes no hooks, and the offline
+// runs need nothing of live play.
+TEST(SourceStructure, TheShellReachesNoDriverAndTakesNoHooks) {
+    const IncludeGraph graph = ReadIncludes(BRIMVALE_SOURCE_DIR);
+    const auto edges = ModuleEdges(graph, "app");
+    auto reached = [&](const std::string& from) {
+        std::set<std::string> seen;
+        std::vector<std::string> todo = {from};
+        while (!todo.empty()) {
+            std::string module = todo.back();
+            todo.pop_back();
+            auto out = edges.find(module);
+            if (out == edges.end()) continue;
+            for (const std::string& next : out->second)
+                if (seen.insert(next).second) todo.push_back(next);
+        }
+        return seen;
+    };
+    ASSERT_TRUE(graph.count("app/shell.cpp") && graph.count("app/player.cpp") && graph.count("app/live.cpp"));
+    const std::set<std::string> fromShell = reached("app/shell");
+    EXPECT_FALSE(fromShell.empty()) << "the shell's includes were not read";
+    for (const char* above : {"app/player", "app/live", "app/offline", "app/web_main", "app/demo_main"})
+        EXPECT_EQ(fromShell.count(above), 0u) << "the shell reaches " << above;
+    const std::set<std::string> fromOffline = reached("app/offline");
+    EXPECT_EQ(fromOffline.count("app/player"), 0u);
+    EXPECT_EQ(fromOffline.count("app/live"), 0u);
+
+    std::ifstream in(fs::path(BRIMVALE_SOURCE_DIR) / "app/shell.h");
+    std::string line;
+    int lines = 0;
+    while (std::getline(in, line)) {
+        ++lines;
+        EXPECT_EQ(line.find("(*"), std::string::npos) << "app/shell.h declares a function pointer: " << line;
+    }
+    EXPECT_GT(lines, 20);
 }
 
 TEST(SourceStructure, LowerFoldersNeverIncludeTheShellAndOnlyPlatformKnowsTheSystem) {

@@ -33,7 +33,7 @@ int FramesIn(std::chrono::milliseconds span) {
     int frames = 0;
     while (std::chrono::steady_clock::now() < end) {
         double before = demoTimeMs;
-        EXPECT_TRUE(MainLoopIteration());
+        EXPECT_TRUE(LiveIteration());
         if (demoTimeMs != before) ++frames;
     }
     EXPECT_GT(demoTimeMs, start);
@@ -67,7 +67,6 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
     // keeps each frame cheap on a busy machine.
     ASSERT_TRUE(CreateDemoWindow("Brimvale desktop test", 160, 120, 32, false));
     Pump(std::chrono::milliseconds(200));
-    UseLivePlayer(true);
     demoTimeMs = 10000.0;
     int free = FramesIn(std::chrono::milliseconds(1000));
     double refresh = PlatformRefreshRate() > 0 ? PlatformRefreshRate() : 60.0;
@@ -78,7 +77,6 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
     int capped = FramesIn(std::chrono::milliseconds(1000));
     EXPECT_LE(capped, 25);
     EXPECT_GE(capped, 10);
-    UseLivePlayer(false);
     paceFpsCap = 0.0;
     DestroyDemoWindow();
 }
@@ -87,10 +85,9 @@ TEST_F(Desktop, WithoutVerticalBlankTheLoopPacesItselfAndFpsCapsIt) {
 // from the picture taken every frame. Run with --gtest_also_run_disabled_tests.
 TEST_F(Desktop, DISABLED_MusicDriftOverAWholeLiveRun) {
     ASSERT_TRUE(CreateDemoWindow("Brimvale drift", 1024, 768, 32, false));
-    UseLivePlayer(true);
     std::vector<double> drift;
     demoTimeMs = 0.0;
-    while (MainLoopIteration() && demoTimeMs <= 124000.0) {
+    while (LiveIteration() && demoTimeMs <= 124000.0) {
         static double last = -1.0;
         if (demoTimeMs != last && musicStarted && demoTimeMs > 2500.0 && demoTimeMs < 121000.0)
             drift.push_back(musicDriftMs);
@@ -103,6 +100,5 @@ TEST_F(Desktop, DISABLED_MusicDriftOverAWholeLiveRun) {
     printf("frames %zu, drift mean %+.1f ms, |drift| median %.1f ms, p95 %.1f ms, max %.1f ms, moves %d\n",
            drift.size(), mean, std::fabs(drift[drift.size() / 2]), std::fabs(drift[drift.size() * 95 / 100]),
            std::fabs(drift.back()), musicRepositions);
-    UseLivePlayer(false);
     DestroyDemoWindow();
 }
