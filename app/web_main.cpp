@@ -37,6 +37,7 @@ static bool freshClock = false;          // the first live frame is drawn at the
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
 static bool holdNextFrame = false;       // the page asked for the next frame as a still
 static bool frameHeld = false;           // that frame stays on the canvas until the page lets it go
+static int playerStateShown = -1;        // pause and mute as the page was last told, -1 not yet
 
 // The loop's frame duration in a page: the time between animation frames, not the time spent
 // inside one, so the show keeps real time. Asked once for each frame the loop draws.
@@ -47,6 +48,7 @@ static double AnimationFrameMs() {
 
 static void StartLive(double fromMs) {
     phase = Phase::Live;
+    playerStateShown = -1;
     BeginLoop(fromMs);
     freshClock = true;
 }
@@ -89,6 +91,14 @@ extern "C" void WebHoldNextFrame() { holdNextFrame = true; }
 extern "C" void WebReleaseFrame() {
     frameHeld = false;
     UpdateMusicHold();
+}
+
+// The page's controls show what the keys did, whichever hand pressed them.
+static void TellPlayerState() {
+    int state = (paused ? 1 : 0) | (MusicMuted() ? 2 : 0);
+    if (state == playerStateShown) return;
+    playerStateShown = state;
+    PagePlayerState(paused, MusicMuted());
 }
 
 static bool EndShow() {
@@ -146,6 +156,7 @@ static bool Frame(double sinceMs) {
         }
         bool held = LoopWaiting();
         PagePublish(demoTimeMs, held);
+        TellPlayerState();
         if (!held && holdNextFrame) HoldFrame();
         return true;
     }
