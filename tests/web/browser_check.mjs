@@ -15,7 +15,7 @@ const kRenderers = {
   swiftshader: ["--use-angle=swiftshader", "--enable-unsafe-swiftshader"],
 };
 // The stills are judged on the references' rasteriser; live play runs on the browser's own.
-const rendererFor = (group) => process.env.BRIMVALE_WEB_RENDERER || (group === "stills" ? "llvmpipe" : "swiftshader");
+const rendererFor = (group) => process.env.BRIMVALE_WEB_RENDERER || (group === "stills" || group === "cost" ? "llvmpipe" : "swiftshader");
 let failures = 0;
 const pass = (text) => console.log(`PASS ${text}`);
 const fail = (text) => { failures++; console.log(`FAIL ${text}`); };
@@ -40,7 +40,7 @@ async function openBrowser(group, extraArgs = [], moreOptions = {}) {
     capabilities: {
       alwaysMatch: {
         browserName: "chrome",
-        "goog:loggingPrefs": { browser: "ALL" },
+        "goog:loggingPrefs": { browser: "ALL", ...(moreOptions.perfLoggingPrefs ? { performance: "ALL" } : {}) },
         "goog:chromeOptions": {
           binary: "/usr/bin/chromium",
           args: [
@@ -98,7 +98,7 @@ async function openBrowser(group, extraArgs = [], moreOptions = {}) {
       await wd("DELETE", `/session/${id}/actions`);
     },
     screenshot: async () => Buffer.from(await wd("GET", `/session/${id}/screenshot`), "base64"),
-    log: () => wd("POST", `/session/${id}/se/log`, { type: "browser" }),
+    log: (type = "browser") => wd("POST", `/session/${id}/se/log`, { type }),
     close: () => wd("DELETE", `/session/${id}`).catch(() => {}),
     slowestAnswerMs: 0,  // the longest the page took to answer a poll: a frozen tab shows here
     async waitFor(script, limitMs, what) {
@@ -417,7 +417,7 @@ async function phone() {
     const portrait = await b.run(`return [getComputedStyle(document.getElementById('turn')).display !== "none", Module.canvas.width, Module.canvas.height,
       Math.abs(Module.canvas.getBoundingClientRect().height - innerHeight) < 1, !!document.fullscreenElement]`);
     await setPhoneSize(b, kPhone.height, kPhone.width);
-    await sleep(500);
+    await b.waitFor("return innerWidth > innerHeight && Module.canvas.width > Module.canvas.height", 10000, "the turned canvas").catch(() => {});
     const landscape = await b.run(`return [getComputedStyle(document.getElementById('turn')).display !== "none", Module.canvas.width, Module.canvas.height,
       Math.abs(Module.canvas.getBoundingClientRect().height - innerHeight) < 1]`);
     check(asks && portrait[0] && !landscape[0], "the question and the note over the first seconds say to turn the phone in portrait, not in landscape",
@@ -526,9 +526,66 @@ async function bench() {
   }
 }
 
+// ---- what a frame costs the page, per timeline window (not a check: BENCHMARKS.md) ----
+// The whole show at 1024 x 768 on llvmpipe, traced: each animation-frame callback's wall time and
+// its thread's CPU time (the program's work and the WebGL calls it hands on, not the rasterising,
+// which the GPU process does; on two shared cores the wall time also holds the waits for a core).
+async function cost() {
+  const source = fs.readFileSync(new URL("../../scenes/timeline.cpp", import.meta.url), "utf8");
+  const bounds = source.match(/timelineBounds\[kTimelineWindows\] = \{([^}]*)\}/)[1].split(",").map(Number).filter((n) => n > 0);
+  const b = await openBrowser("cost", [], { perfLoggingPrefs: { enableNetwork: false, enablePage: false, traceCategories: "devtools.timeline" } });
+  const frames = [], stamps = [];
+  const drain = async () => {
+    for (const e of await b.log("performance")) {
+      const m = JSON.parse(e.message).message;
+      if (m.method !== "Tracing.dataCollected") continue;
+      const t = m.params;
+      if (t.name === "FireAnimationFrame" && t.ph === "X") frames.push([t.ts, t.dur, t.tdur]);
+      else if (t.name === "TimeStamp" && /^demo /.test(t.args.data.message)) stamps.push([t.ts, Number(t.args.data.message.slice(5))]);
+    }
+  };
+  try {
+    await b.cdp("Emulation.setDeviceMetricsOverride", { width: 1024, height: 768, deviceScaleFactor: 1, mobile: false });
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    // Each of the program's callbacks marks its frame's demo time in the trace, from inside it.
+    await b.run(`const raf = window.requestAnimationFrame.bind(window);
+      window.requestAnimationFrame = (cb) => raf((t) => { cb(t); const s = Module.show; if (s && !s.held) console.timeStamp("demo " + s.demoMs); });`);
+    await b.click("#no");
+    while (!(await b.run("return brimvale.ended"))) {
+      await sleep(4000);
+      await drain();
+    }
+    await drain();
+  } finally {
+    await b.close();
+  }
+  // A frame's demo time is the stamp inside its callback.
+  stamps.sort((x, y) => x[0] - y[0]);
+  const timed = [];
+  let j = 0;
+  for (const [ts, dur, tdur] of frames.sort((x, y) => x[0] - y[0])) {
+    while (j < stamps.length && stamps[j][0] < ts) j++;
+    if (j < stamps.length && stamps[j][0] <= ts + dur) timed.push([stamps[j][1], dur / 1000, (tdur || 0) / 1000]);
+  }
+  const q = (v, p) => v[Math.min(v.length - 1, Math.floor(p * v.length))];
+  const row = (v) => [q(v, 0.5), q(v, 0.95), v[v.length - 1]].map((x) => x.toFixed(2).padStart(6)).join(" ");
+  console.log(`cost: ${timed.length} of ${frames.length} traced callbacks placed in the show; ms inside each callback`);
+  console.log("cost: window  frames  wall median p95 max   CPU median p95 max   CPU > 8 ms after 1 s");
+  const firstMs = timed.length ? timed[0][0] : 0;
+  for (let w = 0; w < bounds.length; w++) {
+    const lo = w ? bounds[w - 1] : 0;
+    const inWindow = timed.filter(([t]) => t >= lo && t < bounds[w]);
+    if (!inWindow.length) continue;
+    const wall = inWindow.map(([, d]) => d).sort((x, y) => x - y), cpu = inWindow.map(([, , c]) => c).sort((x, y) => x - y);
+    const over = inWindow.filter(([t, , c]) => t > firstMs + 1000 && c > 8).length;
+    console.log(`cost: ${String(w + 1).padStart(6)}  ${String(inWindow.length).padStart(6)}  ${row(wall)}  ${row(cpu)}  ${over}`);
+  }
+}
+
 const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,phone";
 for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["fullscreen", fullScreen],
-  ["faults", faults], ["phone", phone], ["bench", bench]]) {
+  ["faults", faults], ["phone", phone], ["bench", bench], ["cost", cost]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();
