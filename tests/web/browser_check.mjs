@@ -545,8 +545,10 @@ async function cost() {
     }
   };
   try {
-    await b.cdp("Emulation.setDeviceMetricsOverride", { width: 1024, height: 768, deviceScaleFactor: 1, mobile: false });
-    await b.go(`${pageUrl}?seed=1`);
+    const [cw, ch] = (process.env.BRIMVALE_WEB_COST_SIZE || "1024x768").split("x").map(Number);
+    await b.cdp("Emulation.setDeviceMetricsOverride", { width: cw, height: ch, deviceScaleFactor: 1, mobile: false });
+    const from = process.env.BRIMVALE_WEB_COST_FROM;  // a late start, for a quicker look
+    await b.go(`${pageUrl}?seed=1${from ? `&from=${from}` : ""}`);
     await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
     // Each of the program's callbacks marks its frame's demo time in the trace, from inside it.
     await b.run(`const raf = window.requestAnimationFrame.bind(window);
