@@ -38,6 +38,7 @@ static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuin
 static bool holdNextFrame = false;       // the page asked for the next frame as a still
 static bool frameHeld = false;           // that frame stays on the canvas until the page lets it go
 static int playerStateShown = -1;        // pause and mute as the page was last told, -1 not yet
+static double clockShiftMs = 0.0;        // added to the next frame's duration, as a stall would be
 
 // The loop's frame duration in a page: the time between animation frames, not the time spent
 // inside one, so the show keeps real time. Asked once for each frame the loop draws.
@@ -109,9 +110,13 @@ static bool EndShow() {
     return false;
 }
 
+// The page's check moves the demo clock on, so that the music must follow it.
+extern "C" void WebShiftClock(double ms) { clockShiftMs += ms; }
+
 static bool Frame(double sinceMs) {
     // A replay's pieces or the wait for a click are no part of the show's time.
-    webFrameMs = freshClock ? 0.0 : sinceMs;
+    webFrameMs = freshClock ? 0.0 : sinceMs + clockShiftMs;
+    clockShiftMs = 0.0;
     if (phase == Phase::Live) freshClock = false;
     switch (phase) {
     case Phase::Replay: {

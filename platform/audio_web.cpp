@@ -1,7 +1,9 @@
-// Audio in a web browser: the same calls as audio.cpp, over one <audio> element that plays the
-// preloaded MP3. The element's currentTime is the heard position (the browser carries it on
-// between audio buffers). The player (app/player.cpp) keeps it on the demo clock with the
-// desktop's rules.
+// Audio in a web browser: the same calls as audio.cpp, over the Web Audio API. The page
+// (web/page.js) makes the audio context, decodes the MP3 once before its question and unlocks the
+// sound in the viewer's click; here the decoded track is played by one buffer source at a time.
+// The heard position comes from the context's own clock, so it holds at any frame rate; the
+// player (app/player.cpp) keeps it on the demo clock with the desktop's rules, and a correction
+// is a new source at the new offset, cross-faded, never a gap.
 #include "platform/audio.h"
 
 #include <emscripten.h>
@@ -15,87 +17,152 @@
 
 // ---- constants ----
 static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
-// The browser reports where the element plays within a few ms; a seek lands a little late. The
+// The context's clock is read to within one of its blocks (10-20 ms in the engines tried); the
 // bound is the player's: a drift past it moves the track.
 const double kMusicPositionBoundMs = 30.0;
+// Told to the player when the track can play but no source does (the decode came late, after a
+// retry): far from any demo time, so the player moves the track to the picture at once.
+static const double kNotPlacedMs = -1.0e9;
 
 // ---- globals ----
 int audioStreamsOpened = 0;  // successful stream creations
 int audioPlayRequests = 0;   // play calls that reached a stream
 
-static bool deviceOpen = false;    // the element exists
-static bool streamMade = false;    // handle 1 refers to it
+static bool deviceOpen = false;    // the page has an audio context
+static bool streamMade = false;    // handle 1 refers to the page's track
 static bool silentStream = false;  // offscreen: accepted, plays nothing
 static bool musicMuted = false;    // M key
 static std::string streamRefusal;  // what was wrong with the last soundtrack refused
 
-// ---- the element (Module.music) ----
-// After a start, seek or resume the element's position stands still until playback really goes
-// on: it is not reported until it moves (the desktop side waits for the next mixed buffer the
-// same way). A seek lands late by the time the element takes to go on playing; that time is
-// measured at each seek and the next seek aims ahead by it, as the desktop aims a buffer ahead.
-EM_JS(void, JsAudioInit, (), {
-    Module.music = {el : new Audio(), started : false, settle : null, leadMs : 0};
-    Module.music.el.preload = "auto";
+// ---- the voice (Module.music over the page's Module.sound) ----
+// A voice is one buffer source through its own gain; `anchor` is the context time at which track
+// position 0 is (or would have been) rendered. The context runs while the show plays and is
+// suspended while it is held, so the track stands still with the picture.
+EM_JS(int, JsAudioInit, (), {
+    var s = Module.sound;
+    if (!s || !s.ctx) return 0;
+    var ctx = s.ctx, out = ctx.createGain();
+    out.connect(ctx.destination);
+    var m = {
+        ctx : ctx, out : out, voice : null, started : false, held : false, corrections : 0,
+        base : 0,  // page time (ms) at which context time 0 is heard, as best seen
+        seenState : "",
+        kFadeS : 0.012, kLeadS : 0.03, kWindowMs : 2000
+    };
+    // Page time (ms) at which context time 0 is heard, from the last kWindowMs of readings. Where
+    // the browser tells when its output is heard (getOutputTimestamp, on the page's clock and at
+    // its rate) the median of those; elsewhere (WebKitGTK's runs on another base at twice real
+    // time) from currentTime and the latency reported: currentTime moves in steps, one per block
+    // the device asks for, and each reading comes some time after its step, so the smallest of
+    // those offsets is the truest.
+    m.seen = [];
+    m.stampsWrong = !ctx.getOutputTimestamp;
+    m.heardBase = function() {
+        var now = performance.now(), o = m.stampsWrong ? null : ctx.getOutputTimestamp(), heard = null;
+        if (o && o.performanceTime > 0 && o.contextTime > 0) {
+            if (Math.abs(o.performanceTime - now) > 1000) m.stampsWrong = true;
+            heard = o.performanceTime - o.contextTime * 1000;
+        }
+        if (ctx.state !== m.seenState) {
+            m.seenState = ctx.state;
+            m.seen = [];
+        }
+        var fromTime = m.stampsWrong || heard === null;
+        var x = fromTime ? now - ctx.currentTime * 1000 + m.latencyMs() : heard;
+        m.seen.push([ now, x, fromTime ]);
+        while (m.seen[0][0] < now - m.kWindowMs || m.seen[0][2] != fromTime) m.seen.shift();
+        var v = m.seen.map(function(e) { return e[1]; }).sort(function(p, q) { return p - q; });
+        m.base = fromTime ? v[0] : v[v.length >> 1];
+        return now;
+    };
+    // The one heard position: the track's place (ms) heard at page time `at` (now when at < 0),
+    // or -1 when nothing is heard (not started, ended, the context not running unless held).
+    m.heardMs = function(at) {
+        if (!m.started || !m.voice) return -1;
+        var p;
+        if (ctx.state === "running") {
+            var now = m.heardBase();
+            p = (at >= 0 ? at : now) - m.base - m.voice.anchor * 1000;
+        } else if (m.held) {
+            p = (ctx.currentTime - m.voice.anchor) * 1000 - m.latencyMs();  // where it stands
+        } else {
+            return -1;
+        }
+        return p < 0 || p >= s.track.duration * 1000 ? -1 : p;
+    };
+    m.ended = function() { return !!m.voice && ctx.currentTime > m.voice.anchor + s.track.duration; };
+    // The show plays and so should the track: the page tells the viewer when it cannot.
+    m.wantsSound = function() { return m.started && !m.held && !m.ended(); };
+    // A new voice heard at track place `ms` at page time `at`, faded in over the old one's fade-out.
+    m.place = function(ms, at) {
+        m.heardBase();
+        var begin = ctx.currentTime + m.kLeadS;
+        // Context time `begin` is heard at page time begin*1000 + base.
+        var offset = (ms + (begin * 1000 + m.base - at)) / 1000, old = m.voice;
+        var sounding = old && old.begin <= ctx.currentTime && ctx.state === "running";
+        if (old) {
+            if (sounding) {
+                old.gain.gain.setValueAtTime(1, begin);
+                old.gain.gain.linearRampToValueAtTime(0, begin + m.kFadeS);
+                old.src.stop(begin + m.kFadeS);
+            } else old.src.stop();
+        }
+        m.voice = null;
+        if (offset >= s.track.duration) return;
+        var v = {src : ctx.createBufferSource(), gain : ctx.createGain(), begin : begin};
+        v.src.buffer = s.track;
+        v.src.connect(v.gain);
+        v.gain.connect(m.out);
+        if (sounding) {
+            v.gain.gain.setValueAtTime(0, begin);
+            v.gain.gain.linearRampToValueAtTime(1, begin + m.kFadeS);
+        }
+        if (offset < 0) {
+            v.begin = begin - offset;
+            offset = 0;
+        }
+        v.src.start(v.begin, offset);
+        v.anchor = v.begin - offset;
+        m.voice = v;
+        if (sounding) ++m.corrections;
+    };
+    Module.music = m;
+    return 1;
 });
-// The file is read from the preloaded data into a blob the element can play.
-EM_JS(int, JsAudioLoad, (const char* path), {
-    try {
-        var bytes = FS.readFile(UTF8ToString(path));
-        Module.music.el.src = URL.createObjectURL(new Blob([bytes], {type : "audio/mpeg"}));
-        return 1;
-    } catch (e) {
-        return 0;
-    }
-});
-EM_JS(void, JsAudioGo, (), {
-    var m = Module.music;
-    m.settle = {from : m.el.currentTime * 1000};
-    var p = m.el.play();
-    // Refused before the page's click: the show goes on silent, as without an output device.
-    if (p) p.catch(function(e) { console.warn("music: " + e.message); });
-});
-EM_JS(void, JsAudioPlay, (int fromStart), {
+EM_JS(void, JsAudioPlay, (double stamp), {
     var m = Module.music;
     m.started = true;
-    if (fromStart) m.el.currentTime = 0;
+    m.held = false;
+    if (Module.sound.track) m.place(0, stamp >= 0 ? stamp : performance.now());
+    else Module.sound.refused("the track could not be decoded");
 });
 EM_JS(void, JsAudioStop, (), {
     var m = Module.music;
-    m.el.pause();
-    m.el.currentTime = 0;
+    if (m.voice) m.voice.src.stop();
+    m.voice = null;
     m.started = false;
-    m.settle = null;
 });
-EM_JS(int, JsAudioPaused, (), { return Module.music.el.paused ? 1 : 0; });
+EM_JS(int, JsAudioHeld, (), { return Module.music.held ? 1 : 0; });
+EM_JS(void, JsAudioHold, (int held), {
+    var m = Module.music;
+    m.held = !!held;
+    if (held) Module.sound.ctx.suspend().catch(function() {});
+    else Module.sound.resume();
+});
 // Nothing to hold or resume before the start or after the end.
-EM_JS(int, JsAudioPlaying, (), { return Module.music.started && !Module.music.el.ended ? 1 : 0; });
+EM_JS(int, JsAudioPlaying, (), { return Module.music.started && !Module.music.ended() ? 1 : 0; });
 // Positions are taken as of the animation frame's timestamp (the moment the show's clock stands
 // for), not of the moment the call runs: a frame delayed inside the browser moves nothing.
-EM_JS(double, JsAudioPosition, (double stamp), {
-    var m = Module.music, a = m.el;
-    if (!m.started || a.ended || a.seeking) return -1;
-    var now = a.currentTime * 1000;
-    if (a.paused) return now;  // where the track stands
-    var s = m.settle;
-    if (s) {
-        if (now == s.from) return -1;  // not playing yet
-        if (s.seekAt !== undefined) {
-            // Where it would be had it gone on at once, less where it is: the seek's delay.
-            var late = s.from + (performance.now() - s.seekAt) - now;
-            m.leadMs = Math.min(Math.max(late, 0), 250);
-        }
-        m.settle = null;
-    }
-    return stamp >= 0 ? now - (performance.now() - stamp) : now;
+EM_JS(double, JsAudioPosition, (double stamp, double notPlaced), {
+    var m = Module.music;
+    if (m.started && !m.voice && Module.sound.track && m.ctx.state === "running") return notPlaced;
+    return m.heardMs(stamp);
 });
 EM_JS(void, JsAudioSeek, (double ms, double stamp), {
-    var m = Module.music, target = ms + m.leadMs + (stamp >= 0 ? performance.now() - stamp : 0);
-    m.el.currentTime = target / 1000;
-    m.settle = {from : target, seekAt : performance.now()};
+    var m = Module.music;
+    if (m.started && Module.sound.track) m.place(ms, stamp >= 0 ? stamp : performance.now());
 });
-EM_JS(void, JsAudioHold, (), { Module.music.el.pause(); });
-EM_JS(void, JsAudioMute, (int muted), { Module.music.el.muted = !!muted; });
+EM_JS(void, JsAudioMute, (int muted), { Module.music.out.gain.value = muted ? 0 : 1; });
 
 // ---- the four calls ----
 uint32_t BASS_GetVersion() { return kAudioVersion; }
@@ -103,11 +170,12 @@ uint32_t BASS_GetVersion() { return kAudioVersion; }
 bool BASS_Init(int /*device*/, uint32_t /*frequency*/, uint32_t /*flags*/, void* /*window*/, void* /*reserved*/) {
     if (deviceOpen) return true;
     if (platformHeadless) return false;  // stills are silent, as the desktop's dummy driver
-    JsAudioInit();
-    deviceOpen = true;
-    return true;
+    deviceOpen = JsAudioInit() != 0;     // no Web Audio: silent, as without an output device
+    return deviceOpen;
 }
 
+// The page decodes data/brimvale.mp3 itself before it asks its question; the file is still
+// looked up and checked here, so a missing or broken one is told as on the desktop.
 HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length, uint32_t /*flags*/) {
     if (fromMemory || offset != 0 || length != 0 || streamMade || silentStream) return 0;
     streamRefusal.clear();
@@ -117,24 +185,19 @@ HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset
         streamRefusal = path + " is an MP3 the decoder refuses (no MP3 header at its start)";
         return 0;
     }
-    if (!deviceOpen) {
-        silentStream = true;
-    } else if (JsAudioLoad(path.c_str())) {
+    if (deviceOpen)
         streamMade = true;
-    } else {
-        streamRefusal = path + " could not be handed to the page's audio element";
-        return 0;
-    }
+    else
+        silentStream = true;
     ++audioStreamsOpened;
     return 1;
 }
 
-bool BASS_ChannelPlay(HSTREAM handle, bool restart) {
+bool BASS_ChannelPlay(HSTREAM handle, bool /*restart*/) {
     if (handle != 1) return false;
     ++audioPlayRequests;
     if (!streamMade) return silentStream;
-    JsAudioPlay(restart ? 1 : 0);
-    JsAudioGo();
+    JsAudioPlay(PlatformFrameStampMs());  // every play in the show starts the track afresh
     return true;
 }
 
@@ -146,14 +209,11 @@ void MusicStop() {
 }
 
 void MusicPause(bool paused) {
-    if (!streamMade || !JsAudioPlaying() || paused == (JsAudioPaused() != 0)) return;
-    if (paused)
-        JsAudioHold();
-    else
-        JsAudioGo();
+    if (!streamMade || !JsAudioPlaying() || paused == (JsAudioHeld() != 0)) return;
+    JsAudioHold(paused ? 1 : 0);
 }
 
-double MusicPositionMs() { return streamMade ? JsAudioPosition(PlatformFrameStampMs()) : -1.0; }
+double MusicPositionMs() { return streamMade ? JsAudioPosition(PlatformFrameStampMs(), kNotPlacedMs) : -1.0; }
 
 bool MusicSeek(double trackMs) {
     if (!streamMade) return false;

@@ -40,6 +40,11 @@ EM_JS(void, JsPageCall, (const char* name, const char* text, double value), {
 });
 EM_JS(void, JsSetCursor, (int shown), { Module.canvas.style.cursor = shown ? "" : "none"; });
 EM_JS(int, JsHasFocus, (), { return document.hasFocus() ? 1 : 0; });
+// A button of the page's cards has the keyboard: its keys (Space and Enter press it) are its own.
+EM_JS(int, JsButtonFocused, (), {
+    var e = document.activeElement;
+    return e && e.tagName == "BUTTON" ? 1 : 0;
+});
 
 // ---- key translation: DOM key names to the virtual-key codes the program uses ----
 struct KeyMapping {
@@ -145,7 +150,7 @@ static void QueueSize() {
 
 static EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent* e, void*) {
     unsigned vk = VirtualKeyFor(e->key);
-    if (vk == 0 || vk >= 256) return EM_FALSE;
+    if (vk == 0 || vk >= 256 || JsButtonFocused()) return EM_FALSE;
     bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
     keyDown[vk] = down;
     if (down) {

@@ -1,7 +1,7 @@
-// The page around the show: loading progress, the opening question (whose click also lets the
-// sound start), the end card, faults, and the URL parameters turned into the program's options;
-// and for a viewer holding a phone: the player's controls under a tap, the note that turning the
-// phone gives a bigger picture, and a screen that stays on while the show plays.
+// The page around the show: loading progress, the opening question (whose click also unlocks the
+// sound), the end card, faults, the sound's notice, and the URL parameters turned into the
+// program's options; and for a viewer holding a phone: the player's controls under a tap, the
+// note that turning the phone gives a bigger picture, and a screen that stays on while it plays.
 //   ?from=MS   start late (the show before it is replayed unseen, in pieces, with progress)
 //   ?seed=N    fixed random seed for the particle field
 //   ?loop      start again at the end
@@ -29,6 +29,92 @@
     canvas.hidden = true;
     window.brimvale.fault = text;
   }
+
+  // ---- sound ----
+  // One audio context, made at load (browsers hold it suspended until the viewer clicks), and the
+  // soundtrack decoded from the preloaded data once, before the question; the show's audio
+  // (platform/audio_web.cpp) plays it. Every click that starts the show unlocks the sound in the
+  // click itself, before anything asynchronous. Where the browser still refuses, the context is
+  // suspended by someone else, or the track cannot be decoded, the show plays on silent and one
+  // line says so; the next tap or key tries again.
+  const kTrack = "/data/brimvale.mp3";  // inside brimvale.data
+  const kRefusedGraceMs = 1500;          // a context may take this long to start running
+  const kLatencyHintS = 0.1;  // about 0.4 s heard latency in Chromium: a pause is heard that late
+  const AudioContextType = window.AudioContext || window.webkitAudioContext;
+  const sound = {
+    ctx: null,
+    track: null,    // the decoded AudioBuffer
+    failure: "",    // why the last decode failed
+    decoding: false,
+    tries: 0,       // decodes begun
+    unlocks: 0,     // clicks and keys that unlocked
+    wrongSince: -1, // page time since when the show plays without being heard
+    decode() {
+      if (!sound.ctx || sound.decoding) return Promise.resolve();
+      sound.decoding = true;
+      sound.tries++;
+      return new Promise((done) => {
+        const finish = (why, buffer) => {
+          sound.decoding = false;
+          sound.failure = why;
+          if (buffer) sound.track = buffer;
+          if (why) console.warn(`music: ${why}`);
+          done();
+        };
+        let bytes;
+        try {
+          bytes = Module.FS.readFile(kTrack).slice().buffer;  // decoding takes the buffer over
+        } catch (e) {
+          finish(`${kTrack} is not in the data`);
+          return;
+        }
+        const p = sound.ctx.decodeAudioData(bytes, (buffer) => finish("", buffer),
+          (e) => finish(`the track could not be decoded (${(e && e.message) || e})`));
+        if (p && p.catch) p.catch(() => {});  // told through the callback
+      });
+    },
+    resume() {
+      if (sound.ctx && sound.ctx.state !== "running") sound.ctx.resume().catch(() => {});
+    },
+    // Synchronously inside a click or key handler: the browser counts it as the viewer's wish.
+    unlock() {
+      if (navigator.audioSession) {
+        try { navigator.audioSession.type = "playback"; } catch (e) { /* a phone's silent switch then mutes it */ }
+      }
+      if (!sound.ctx) return;
+      sound.unlocks++;
+      const tick = sound.ctx.createBufferSource();
+      tick.buffer = sound.ctx.createBuffer(1, 1, sound.ctx.sampleRate);
+      tick.connect(sound.ctx.destination);
+      tick.start(0);
+      sound.resume();
+      if (!sound.track) sound.decode();
+    },
+    refused(why) {
+      sound.failure = why;
+      sound.wrongSince = -kRefusedGraceMs;
+      watchSound();
+    },
+  };
+  try {
+    // Long buffers, which a busy machine does not run dry (the browser's own choice for
+    // "playback" still did at load 9); the heard position allows for the latency they add.
+    if (AudioContextType && !stills) sound.ctx = new AudioContextType({ latencyHint: kLatencyHintS });  // stills are silent
+  } catch (e) {
+    console.warn(`music: no audio context (${e.message})`);
+  }
+
+  // The notice is shown while the show plays unheard, and hidden as soon as it is heard.
+  function watchSound() {
+    const m = Module.music;
+    const unheard = !!m && m.wantsSound() && (!sound.track || sound.ctx.state !== "running");
+    if (!unheard) sound.wrongSince = -1;
+    else if (sound.wrongSince === -1) sound.wrongSince = performance.now();
+    show("soundnote", unheard && performance.now() - sound.wrongSince >= kRefusedGraceMs);
+  }
+  setInterval(watchSound, 250);
+  const retrySound = () => { if (!$("soundnote").hidden) sound.unlock(); };
+  for (const type of ["click", "touchend", "keydown"]) window.addEventListener(type, retrySound, true);
 
   // What the program tells the page (platform/page.h).
   const page = {
@@ -75,6 +161,17 @@
     },
     hold() { Module._WebHoldNextFrame(); },
     release() { Module._WebReleaseFrame(); },
+    // The demo clock moved on by ms at the next frame, as a stall would (the check forces a
+    // correction of the music with it).
+    shiftClock(ms) { Module._WebShiftClock(ms); },
+    // What the page knows of its sound; heardMs is the one heard position the show follows.
+    sound() {
+      const m = Module.music, c = sound.ctx;
+      return { state: c ? c.state : "none", rate: c ? c.sampleRate : 0, decoded: !!sound.track, tries: sound.tries,
+        unlocks: sound.unlocks, notice: !$("soundnote").hidden, failure: sound.failure,
+        heardMs: m ? m.heardMs(-1) : -1, corrections: m ? m.corrections : 0, held: m ? m.held : false,
+        outputLatencyMs: c ? ((c.baseLatency || 0) + (c.outputLatency || 0)) * 1000 : 0 };
+    },
     // The screen wake lock's sentinel while one was taken (its `released` says whether it still
     // holds), and what the browser answered to the last request and to the landscape request.
     wakeLock: null,
@@ -187,6 +284,7 @@
   })();
 
   function start(full) {
+    sound.unlock();  // first: full screen may use up the click's permission to start sound
     show("question", false);
     const mode = full ? "--fullscreen" : "--windowed";
     if (full && document.fullscreenEnabled && document.documentElement.requestFullscreen)
@@ -198,6 +296,7 @@
   window.Module = {
     canvas,
     page,
+    sound,
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     setStatus(text) {
@@ -210,14 +309,19 @@
     },
     onAbort(what) { fault(`The program stopped: ${what}`); },
     onRuntimeInitialized() {
-      show("loading", false);
       if (stills) {
+        show("loading", false);
         canvas.classList.add("stills");
         Module.callMain(args);
-      } else {
+        return;
+      }
+      // The loading card stays up while the track decodes: the question promises sound.
+      $("loadtext").textContent = "Decoding the music";
+      sound.decode().then(() => {
+        show("loading", false);
         show("question", true);
         $("yes").focus();
-      }
+      });
     },
   };
 
@@ -241,6 +345,7 @@
   $("yes").addEventListener("click", () => start(true));
   $("no").addEventListener("click", () => start(false));
   $("again").addEventListener("click", () => {
+    sound.unlock();
     show("end", false);
     window.brimvale.ended = false;
     canvas.focus();

@@ -6,6 +6,7 @@
 import fs from "node:fs";
 import path from "node:path";
 import zlib from "node:zlib";
+import { decodeTrack, judge, record } from "./hearing.mjs";
 
 const [driver, pageUrl, barePageUrl, times, framesDir, outDir] = process.argv.slice(2);
 // Software WebGL either way: Mesa's llvmpipe under Chromium's ANGLE (the rasteriser the reference
@@ -34,7 +35,7 @@ async function wd(method, route, body) {
   return json.value;
 }
 
-async function openBrowser(group, extraArgs = [], moreOptions = {}) {
+async function openBrowser(group, extraArgs = [], size = "1280,1024", moreOptions = {}) {
   const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
   const session = await wd("POST", "/session", {
     capabilities: {
@@ -48,7 +49,7 @@ async function openBrowser(group, extraArgs = [], moreOptions = {}) {
             // Nothing but the page: this machine reaches no network.
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--no-first-run", "--disable-quic", "--disable-features=MediaRouter,OptimizationHints",
-            "--window-size=1280,1024", "--force-device-scale-factor=1", `--user-data-dir=${profile}`,
+            `--window-size=${size}`, "--force-device-scale-factor=1", `--user-data-dir=${profile}`,
             ...extraArgs,
           ],
           ...moreOptions,
@@ -237,9 +238,10 @@ async function fullScreen() {
 
 // ---- live play ----
 // Demo time now, from the last drawn frame's demo time and its animation frame's timestamp.
-const kSample = `const s = Module.show, a = Module.music && Module.music.el;
+// The music's place is the page's one heard position (brimvale.sound().heardMs).
+const kSample = `const s = Module.show, a = brimvale.sound();
   return s && { demo: s.held ? s.demoMs : s.demoMs + performance.now() - s.stamp, held: s.held,
-    audio: a ? a.currentTime * 1000 : -1, audioPaused: a ? a.paused : true, ended: brimvale.ended };`;
+    audio: a.heardMs, audioPaused: a.held || a.state !== "running" || a.heardMs < 0, ended: brimvale.ended };`;
 const kMusicStartMs = 2000;  // the title window, where the soundtrack starts
 const kFrozenMs = 2000;      // a page that takes longer to answer has frozen
 
@@ -276,9 +278,9 @@ async function live() {
       await sleep(100);
     }
     const worst = Math.max(...gaps), mid = median(gaps);
-    const repositions = await b.run("return Module.music ? Module.music.el.played.length : 0");
+    const repositions = await b.run("return brimvale.sound().corrections");
     if (gaps.length > 100 && mid < 50 && worst <= 150)
-      pass(`live: over 20 s the music follows the demo clock: ${gaps.length} samples, median gap ${mid.toFixed(1)} ms, largest ${worst.toFixed(1)} ms (${repositions} played ranges)`);
+      pass(`live: over 20 s the music follows the demo clock: ${gaps.length} samples, median gap ${mid.toFixed(1)} ms, largest ${worst.toFixed(1)} ms (${repositions} corrections)`);
     else fail(`live: the music strays from the demo clock: ${gaps.length} samples, median ${mid.toFixed(1)} ms, largest ${worst.toFixed(1)} ms`);
 
     // Space holds picture, clock and music; Space again lets them go.
@@ -368,6 +370,117 @@ async function live() {
   }
 }
 
+// ---- sound, judged by ear ----
+// The check's PulseAudio (scripts/web-check) has one null sink, its monitor recorded while the
+// page plays: 20 s of steady music from a second after it starts, then the demo clock moved on by
+// kForcedMs, which the music must follow without a gap. The margins hold on a loaded machine: a
+// place off by kPlaceMs, kSilentMs of silence in all, two corrections besides the forced one.
+const kSink = process.env.BRIMVALE_SINK || "";
+const kSteadyMs = 20000;
+const kForcedMs = 200;
+const kAfterForcedMs = 3000;
+const kPlaceMs = 150;
+const kSilentMs = 100;
+const kForcedGapMs = 20;
+const kOtherCorrections = 2;
+const kFastFps = 30;  // below this the small window's run misses the frame rates that chopped the music
+let track = null;
+const summaries = [];  // one line per live run, for web-check's summary
+
+// The demo time the page showed at an epoch, from samples of its frames.
+function demoClock(samples) {
+  return (epoch) => {
+    let s = samples[0];
+    for (const x of samples) if (x.epoch <= epoch) s = x;
+    return s.held ? s.demo : s.demo + (epoch - s.epoch);
+  };
+}
+
+const kFrameSample = `const s = Module.show;
+  return s ? { demo: s.demoMs, epoch: performance.timeOrigin + s.stamp, held: s.held, frames: window.frameCount || 0,
+    now: performance.timeOrigin + performance.now() } : null;`;
+
+// Plays the page in browser b (any of the three drivers) with the sound recorded; `engine` names
+// it in the lines printed.
+async function soundRun(b, engine) {
+  if (!kSink) { fail(`sound ${engine}: no sound device to record (web-check starts one)`); return; }
+  if (!track) track = decodeTrack(new URL("../../data/brimvale.mp3", import.meta.url).pathname);
+  const t0 = Date.now();
+  await b.go(`${pageUrl}?seed=1`);
+  await b.waitFor("return !document.getElementById('question').hidden", 120000, "the question");
+  const questionMs = Date.now() - t0;
+  const before = await b.run("return brimvale.sound()");
+  await b.run("window.frameCount = 0; const f = () => { window.frameCount++; requestAnimationFrame(f); }; requestAnimationFrame(f);");
+  const rec = record(`${kSink}.monitor`);
+  const samples = [];
+  let clicked = 0, firstFrameMs = 0, from = 0, forcedEpoch = 0, result;
+  try {
+    clicked = Date.now();
+    await b.click("#no");
+    await b.waitFor("return window.Module.show", 60000, "the first frame");
+    firstFrameMs = Date.now() - clicked;
+    await b.waitFor(`const s = Module.show; return s && s.demoMs > ${kMusicStartMs + 1000}`, 60000, "the music's start");
+    from = Date.now();
+    const poll = async (untilMs) => {
+      while (Date.now() < untilMs) {
+        samples.push(await b.run(kFrameSample));
+        await sleep(100);
+      }
+    };
+    await poll(from + kSteadyMs);
+    forcedEpoch = Date.now();
+    await b.run(`brimvale.shiftClock(${kForcedMs})`);
+    await poll(forcedEpoch + kAfterForcedMs);
+  } finally {
+    result = rec.stop();
+  }
+  const to = Date.now() - 300;
+  const after = await b.run("return brimvale.sound()");
+  const first = samples[0], last = samples[samples.length - 1];
+  const fps = ((last.frames - first.frames) * 1000) / (last.now - first.now);
+  const liveS = (last.now - clicked) / 1000;
+  if (!result.samples.length) { fail(`sound ${engine}: nothing recorded (${result.error})`); return; }
+  const h = judge(result, track, demoClock(samples), kMusicStartMs, from, to, forcedEpoch);
+  if (process.env.BRIMVALE_KEEP_SOUND) {  // for a look at what was heard: raw mono floats at 48 kHz
+    const base = path.join(process.env.BRIMVALE_KEEP_SOUND, engine.replace(/\W+/g, "-"));
+    fs.writeFileSync(`${base}.f32`, Buffer.from(result.samples.buffer));
+    fs.writeFileSync(`${base}.json`, JSON.stringify({ firstEpoch: result.firstEpoch, from, to, forcedEpoch, samples, h }));
+  }
+  const forced = h.forced ? `${h.forced.ms >= 0 ? "+" : ""}${h.forced.ms.toFixed(0)} ms` : "not heard";
+  const figures = `${h.blocks} stretches matched over ${(h.judgedMs / 1000).toFixed(1)} s; heard ${h.offsetMedianMs.toFixed(0)} ms from the demo time's place ` +
+    `(spread ${h.offsetSpreadMs.toFixed(0)} ms); silent ${h.silentMs.toFixed(0)} ms in ${h.gaps} (longest ${h.longestMs.toFixed(0)} ms); ` +
+    `forced correction ${forced} with a gap of ${h.forcedGapMs.toFixed(0)} ms; other corrections heard ${h.jumps.length}` +
+    `${h.jumps.length ? ` (${h.jumps.map((j) => j.ms.toFixed(0)).join(", ")} ms)` : ""}; the page counted ${after.corrections}; ` +
+    `${fps.toFixed(0)} frames a second; context ${after.rate} Hz, latency ${after.outputLatencyMs.toFixed(0)} ms, ${before.state} before the click`;
+  console.log(`sound ${engine}: question ${questionMs} ms after navigation, first frame ${firstFrameMs} ms after the click`);
+  const heardTotal = h.jumps.length + (h.forced ? 1 : 0);
+  const problems = [];
+  if (h.blocks < 0.8 * (h.judgedMs / 1000) * (kRateBlocks)) problems.push("too little of the recording sounds like the track");
+  if (!(Math.abs(h.offsetMedianMs) <= kPlaceMs)) problems.push("heard away from the demo time's place");
+  if (!(h.silentMs < kSilentMs)) problems.push("silent where the track is loud");
+  if (!h.forced || Math.abs(h.forced.ms - kForcedMs) > 50) problems.push("the forced correction was not heard as such");
+  else if (h.forcedGapMs > kForcedGapMs) problems.push("the forced correction left a gap");
+  if (h.jumps.length > kOtherCorrections) problems.push("corrected too often");
+  if (after.corrections < 1 || Math.abs(after.corrections - heardTotal) > 1) problems.push("the page's count of corrections is not what was heard");
+  if (problems.length) fail(`sound ${engine}: ${problems.join("; ")}: ${figures}`);
+  else pass(`sound ${engine}: ${figures}`);
+  const slow = fps < kFastFps && /480/.test(engine) ? `; under ${kFastFps} frames a second: the rates where the music was chopped were not reached` : "";
+  summaries.push(`${engine}: ${liveS.toFixed(0)} s of live page, ${fps.toFixed(0)} frames a second, silences ${h.silentMs.toFixed(0)} ms in ${h.gaps}, ` +
+    `corrections heard ${heardTotal} (1 forced)${slow}`);
+}
+const kRateBlocks = 48000 / 4096;  // matched stretches a second
+
+async function soundChromium(size) {
+  const b = await openBrowser("live", [], size);
+  try {
+    await soundRun(b, `Chromium ${size.replace(",", " x ")}`);
+    const errors = await severeLogs(b);
+    if (errors.length) fail(`sound Chromium ${size}: console errors: ${errors.join(" | ")}`);
+  } finally {
+    await b.close();
+  }
+}
+
 // ---- faults the viewer must be told of ----
 async function faults() {
   let b = await openBrowser("live");
@@ -391,7 +504,7 @@ async function faults() {
 }
 
 // ---- a phone in the hand: Chromium's phone emulation with touch input ----
-const kMuted = "!!(Module.music && Module.music.el.muted)";  // the music silenced by M
+const kMuted = "!!(Module.music && Module.music.out.gain.value === 0)";  // the music silenced by M (its output gain)
 const kPhone = { width: 390, height: 844, pixelRatio: 3 };
 const setPhoneSize = (b, w, h) => b.cdp("Emulation.setDeviceMetricsOverride", { width: w, height: h, deviceScaleFactor: kPhone.pixelRatio,
   mobile: true, screenOrientation: w > h ? { type: "landscapePrimary", angle: 90 } : { type: "portraitPrimary", angle: 0 } });
@@ -400,7 +513,7 @@ async function phone() {
   const started = Date.now();
   let passed = 0, checks = 0;
   const check = (ok, text, detail) => { checks++; if (ok) { passed++; pass(`phone: ${text}`); } else fail(`phone: ${text}: ${detail}`); };
-  const b = await openBrowser("live", [], { mobileEmulation: { deviceMetrics: { ...kPhone, touch: true, mobile: true } } });
+  const b = await openBrowser("live", [], undefined, { mobileEmulation: { deviceMetrics: { ...kPhone, touch: true, mobile: true } } });
   try {
     // A plain page zooms under two spread fingers here, so the picture's refusal below means something.
     // (A double tap zooms no page in this emulation, so it is tried on the picture but cannot be judged.)
@@ -533,7 +646,7 @@ async function bench() {
 async function cost() {
   const source = fs.readFileSync(new URL("../../scenes/timeline.cpp", import.meta.url), "utf8");
   const bounds = source.match(/timelineBounds\[kTimelineWindows\] = \{([^}]*)\}/)[1].split(",").map(Number).filter((n) => n > 0);
-  const b = await openBrowser("cost", [], { perfLoggingPrefs: { enableNetwork: false, enablePage: false, traceCategories: "devtools.timeline" } });
+  const b = await openBrowser("cost", [], undefined, { perfLoggingPrefs: { enableNetwork: false, enablePage: false, traceCategories: "devtools.timeline" } });
   const frames = [], stamps = [];
   const drain = async () => {
     for (const e of await b.log("performance")) {
@@ -585,9 +698,10 @@ async function cost() {
   }
 }
 
-const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,phone";
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound,phone";
 for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["fullscreen", fullScreen],
-  ["faults", faults], ["phone", phone], ["bench", bench], ["cost", cost]]) {
+  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["phone", phone],
+  ["bench", bench], ["cost", cost]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();
@@ -595,4 +709,5 @@ for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart
     fail(`${name}: ${e.message}`);
   }
 }
+if (summaries.length) fs.writeFileSync(path.join(outDir, "summary.txt"), summaries.join("\n") + "\n");
 process.exit(Math.min(failures, 100));
