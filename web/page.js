@@ -245,6 +245,7 @@
     });
     for (const button of $("controls").querySelectorAll("button"))
       button.addEventListener("click", () => {
+        canvas.focus();  // a focused button keeps its keys from the show (Space and Enter press it)
         pressKey(button.dataset.key);
         showStrip(button.id !== "leave");
       });
