@@ -595,13 +595,26 @@ async function phone() {
     check(plainScale > 1.05 && pictureScale === 1, `spread fingers zoom a plain page (to ${plainScale.toFixed(2)}) but not the picture`,
       `plain page ${plainScale}, picture ${pictureScale}`);
 
+    // A browser that gives full screen only to videos (phones' browsers): "Yes" plays in the page.
+    await b.cdp("Page.addScriptToEvaluateOnNewDocument", { source:
+      "Object.defineProperty(Document.prototype, 'fullscreenEnabled', { get: () => false, configurable: true });" });
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question without full screen");
+    const help = await b.run("return document.getElementById('questionhelp').textContent");
+    await b.tap("#yes");
+    await b.waitFor("return window.Module.show && Module.show.demoMs > 0", 30000, "the first frame without full screen");
+    const inPage = await b.run(`return [!!document.fullscreenElement, Module.canvas.width === Math.round(innerWidth * devicePixelRatio),
+      Module.canvas.height === Math.round(innerHeight * devicePixelRatio), brimvale.orientationAnswer]`);
+    check(!/Yes: full screen/.test(help) && /only videos/.test(help) && !inPage[0] && inPage[1] && inPage[2] && inPage[3] === "",
+      "without full screen for a page the question does not offer it and \"Yes\" plays in the page at the window's full size",
+      JSON.stringify([help, inPage]));
     const errors = await severeLogs(b);
     check(errors.length === 0, "no console errors", errors.join(" | "));
   } finally {
     await b.close();
     console.log(`SUMMARY phone: ${passed} of ${checks} checks passed in ${((Date.now() - started) / 1000).toFixed(0)} s, one emulated phone ` +
       `(390 x 844 CSS px at 3x, touch, turned to 844 x 390): the turn note, the canvas in both orientations, full screen's landscape request, ` +
-      `gestures kept off the picture, the touch controls (pause, play, mute, leave), the wake lock, Play again`);
+      `gestures kept off the picture, the touch controls (pause, play, mute, leave), the wake lock, Play again, a browser without full screen`);
   }
 }
 
