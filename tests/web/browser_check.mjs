@@ -563,10 +563,18 @@ async function phone() {
     await sleep(700);
     const p3 = await b.run(kSample);
     const lock2 = await b.waitFor("return brimvale.wakeLock && !brimvale.wakeLock.released", 3000, "the wake lock again").catch(() => false);
+    // A hidden tab lets it go and a shown one takes it again (the browser's own release, played).
+    const setHidden = (hidden) => b.run(`Object.defineProperty(document, "visibilityState", { value: "${hidden ? "hidden" : "visible"}", configurable: true });
+      document.dispatchEvent(new Event("visibilitychange"));`);
+    await setHidden(true);
+    const lockHidden = await b.waitFor("return brimvale.wakeLock && brimvale.wakeLock.released", 3000, "the wake lock let go").catch(() => false);
+    await setHidden(false);
+    const lock3 = await b.waitFor("return brimvale.wakeLock && !brimvale.wakeLock.released", 3000, "the wake lock taken again").catch(() => false);
     check(strip && p1.held && p1.audioPaused && p2.demo === p1.demo && p2.audio === p1.audio && !p3.held && !p3.audioPaused && p3.demo > p2.demo + 300,
       `a tap shows the controls; Pause holds the clock (${p1.demo.toFixed(0)} ms) and the music, Play lets both go`, JSON.stringify([strip, p1, p2, p3]));
-    check(lock1 && lockPaused && lock2, "the screen wake lock is held while playing, released on pause and taken again on play",
-      JSON.stringify([lock1, lockPaused, lock2, await b.run("return brimvale.wakeLockAnswer")]));
+    check(lock1 && lockPaused && lock2 && lockHidden && lock3,
+      "the screen wake lock is held while playing, released on pause and in a hidden tab, taken again on play and when shown",
+      JSON.stringify([lock1, lockPaused, lock2, lockHidden, lock3, await b.run("return brimvale.wakeLockAnswer")]));
     await showStrip();
     await b.tap("#mute");
     const muted = await b.waitFor(`return ${kMuted}`, 3000, "the mute").catch(() => false);
