@@ -28,6 +28,7 @@
     show("fault", true);
     canvas.hidden = true;
     window.brimvale.fault = text;
+    hand.end();  // no controls over a fault, and the screen may sleep
   }
 
   // ---- sound ----
