@@ -47,7 +47,7 @@ EM_JS(int, JsAudioInit, (), {
         ctx : ctx, out : out, voice : null, started : false, held : false, corrections : 0,
         base : 0,  // page time (ms) at which context time 0 is heard, as best seen
         seenState : "",
-        kFadeS : 0.012, kLeadS : 0.03, kWindowMs : 2000
+        kFadeS : 0.012, kLeadS : 0.15, kWindowMs : 2000
     };
     // Page time (ms) at which context time 0 is heard, from the last kWindowMs of readings. Where
     // the browser tells when its output is heard (getOutputTimestamp, on the page's clock and at
@@ -94,6 +94,8 @@ EM_JS(int, JsAudioInit, (), {
     // The show plays and so should the track: the page tells the viewer when it cannot.
     m.wantsSound = function() { return m.started && !m.held && !m.ended(); };
     // A new voice heard at track place `ms` at page time `at`, faded in over the old one's fade-out.
+    // The lead keeps `begin` ahead of what the graph has rendered (Firefox renders ahead of its
+    // currentTime; a start in the past would play late).
     m.place = function(ms, at) {
         m.heardBase();
         var begin = ctx.currentTime + m.kLeadS;

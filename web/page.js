@@ -118,6 +118,9 @@
   for (const type of ["click", "touchend", "keydown"]) window.addEventListener(type, retrySound, true);
 
   // What the program tells the page (platform/page.h).
+  window.addEventListener("unhandledrejection", (e) => window.brimvale.errors.push(`unhandled: ${e.reason}`));
+  const consoleError = console.error.bind(console);
+  console.error = (...a) => { window.brimvale.errors.push(a.join(" ")); consoleError(...a); };
   const page = {
     message(text) {
       const li = document.createElement("li");
@@ -151,6 +154,7 @@
   // The browser check reads the stills through this; each is the program's own PNG.
   window.brimvale = {
     ended: false,
+    errors: [],  // the page's uncaught errors and console errors, for checks in any browser
     fault: "",
     shotsStatus: null,
     // "/shots/T.png", or "/held.png" after hold(): the frame the page shows now.
@@ -330,6 +334,7 @@
   // A data file that does not arrive is thrown from the loader's own request handlers.
   window.addEventListener("error", (e) => {
     const text = String(e.message || "");
+    window.brimvale.errors.push(text);
     if (/NetworkError|brimvale\.(data|wasm)/.test(text)) fault(`A data file failed to download (${text.replace(/^Uncaught Error: /, "")}).`);
   });
   // In full screen the first Escape leaves it (the browser's own, or ours where the browser lets

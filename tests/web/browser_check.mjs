@@ -7,6 +7,7 @@ import fs from "node:fs";
 import path from "node:path";
 import zlib from "node:zlib";
 import { decodeTrack, judge, record } from "./hearing.mjs";
+import { openFirefox } from "./marionette.mjs";
 
 const [driver, pageUrl, barePageUrl, times, framesDir, outDir] = process.argv.slice(2);
 // Software WebGL either way: Mesa's llvmpipe under Chromium's ANGLE (the rasteriser the reference
@@ -23,8 +24,9 @@ const fail = (text) => { failures++; console.log(`FAIL ${text}`); };
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 // ---- WebDriver ----
-async function wd(method, route, body) {
-  const res = await fetch(driver + route, {
+const wd = (method, route, body) => wdAt(driver, method, route, body);
+async function wdAt(base, method, route, body) {
+  const res = await fetch(base + route, {
     method,
     headers: { "content-type": "application/json" },
     body: body === undefined ? undefined : JSON.stringify(body),
@@ -404,7 +406,7 @@ const kFrameSample = `const s = Module.show;
 
 // Plays the page in browser b (any of the three drivers) with the sound recorded; `engine` names
 // it in the lines printed.
-async function soundRun(b, engine) {
+async function soundRun(b, engine, button = "#no") {
   if (!kSink) { fail(`sound ${engine}: no sound device to record (web-check starts one)`); return; }
   if (!track) track = decodeTrack(new URL("../../data/brimvale.mp3", import.meta.url).pathname);
   const t0 = Date.now();
@@ -418,7 +420,7 @@ async function soundRun(b, engine) {
   let clicked = 0, firstFrameMs = 0, from = 0, forcedEpoch = 0, result;
   try {
     clicked = Date.now();
-    await b.click("#no");
+    await b.click(button);
     await b.waitFor("return window.Module.show", 60000, "the first frame");
     firstFrameMs = Date.now() - clicked;
     await b.waitFor(`const s = Module.show; return s && s.demoMs > ${kMusicStartMs + 1000}`, 60000, "the music's start");
@@ -452,10 +454,11 @@ async function soundRun(b, engine) {
   const figures = `${h.blocks} stretches matched over ${(h.judgedMs / 1000).toFixed(1)} s; heard ${h.offsetMedianMs.toFixed(0)} ms from the demo time's place ` +
     `(spread ${h.offsetSpreadMs.toFixed(0)} ms); silent ${h.silentMs.toFixed(0)} ms in ${h.gaps} (longest ${h.longestMs.toFixed(0)} ms); ` +
     `forced correction ${forced} with a gap of ${h.forcedGapMs.toFixed(0)} ms; other corrections heard ${h.jumps.length}` +
+    `${h.dryRuns ? ` (and the device ran dry ${h.dryRuns} times for ${h.dryMs.toFixed(0)} ms, ${h.restored} places restored after)` : ""}` +
     `${h.jumps.length ? ` (${h.jumps.map((j) => j.ms.toFixed(0)).join(", ")} ms)` : ""}; the page counted ${after.corrections}; ` +
     `${fps.toFixed(0)} frames a second; context ${after.rate} Hz, latency ${after.outputLatencyMs.toFixed(0)} ms, ${before.state} before the click`;
   console.log(`sound ${engine}: question ${questionMs} ms after navigation, first frame ${firstFrameMs} ms after the click`);
-  const heardTotal = h.jumps.length + (h.forced ? 1 : 0);
+  const heardTotal = h.jumps.length + h.restored + (h.forced ? 1 : 0);
   const problems = [];
   if (h.blocks < 0.8 * (h.judgedMs / 1000) * (kRateBlocks)) problems.push("too little of the recording sounds like the track");
   if (!(Math.abs(h.offsetMedianMs) <= kPlaceMs)) problems.push("heard away from the demo time's place");
@@ -468,7 +471,8 @@ async function soundRun(b, engine) {
   else pass(`sound ${engine}: ${figures}`);
   const slow = fps < kFastFps && /480/.test(engine) ? `; under ${kFastFps} frames a second: the rates where the music was chopped were not reached` : "";
   summaries.push(`${engine}: ${liveS.toFixed(0)} s of live page, ${fps.toFixed(0)} frames a second, silences ${h.silentMs.toFixed(0)} ms in ${h.gaps}, ` +
-    `corrections heard ${heardTotal} (1 forced)${slow}`);
+    `corrections heard ${heardTotal} (1 forced)${h.dryRuns ? `, the device ran dry ${h.dryRuns} times` : ""}${slow}`);
+  return before;
 }
 const kRateBlocks = 48000 / 4096;  // matched stretches a second
 
@@ -480,6 +484,147 @@ async function soundChromium(size) {
     if (errors.length) fail(`sound Chromium ${size}: console errors: ${errors.join(" | ")}`);
   } finally {
     await b.close();
+  }
+}
+
+// Firefox ESR under the check's X server (headless Firefox gives the page no WebGL here).
+async function soundFirefox() {
+  const display = process.env.BRIMVALE_XDISPLAY;
+  if (!display) { fail("sound Firefox: no X display to run it on (web-check starts one)"); return; }
+  const b = await openFirefox(outDir, display, 20000 + Math.floor(Math.random() * 20000), 1280, 1024);
+  try {
+    await soundRun(b, "Firefox ESR 1280 x 1024");
+    const errors = await b.run("return brimvale.errors");
+    await oneStill(b, "firefox");
+    errors.push(...(await b.run("return brimvale.errors")));
+    if (errors.length) fail(`sound Firefox: console errors: ${errors.join(" | ")}`);
+    else pass("Firefox: no errors on the page's console while it played and rendered a still");
+  } finally {
+    await b.close();
+  }
+}
+
+// WebKitGTK's MiniBrowser, its default window, under the check's X server through
+// WebKitWebDriver (web-check starts it on that display).
+async function soundWebKit() {
+  const base = process.env.BRIMVALE_WEBKIT_DRIVER;
+  if (!base) { fail("sound WebKit: no WebKitWebDriver (web-check starts one)"); return; }
+  const session = await wdAt(base, "POST", "/session", { capabilities: { alwaysMatch: { browserName: "MiniBrowser",
+    "webkitgtk:browserOptions": { binary: "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser", args: ["--automation"] } } } });
+  const id = session.sessionId, at = (method, route, body) => wdAt(base, method, `/session/${id}${route}`, body);
+  await at("POST", "/timeouts", { pageLoad: 120000, script: 60000 });
+  const b = {
+    go: (url) => at("POST", "/url", { url }),
+    run: (script, ...args) => at("POST", "/execute/sync", { script, args }),
+    async click(css) {
+      const el = await at("POST", "/element", { using: "css selector", value: css });
+      await at("POST", `/element/${Object.values(el)[0]}/click`, {});
+    },
+    async waitFor(script, limitMs, what) {
+      const until = Date.now() + limitMs;
+      for (;;) {
+        const v = await b.run(script);
+        if (v) return v;
+        if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
+        await sleep(250);
+      }
+    },
+  };
+  try {
+    // "Yes": full screen may use up the click's permission; the sound must still start.
+    const before = await soundRun(b, "WebKitGTK MiniBrowser", "#yes");
+    if (before && before.state === "suspended") pass("WebKit: the audio context stays suspended until the viewer's click");
+    else fail(`WebKit: before the click the audio context was ${before && before.state}, so the click's unlock was not tested`);
+    const errors = await b.run("return brimvale.errors");
+    await oneStill(b, "webkit");
+    errors.push(...(await b.run("return brimvale.errors")));
+    if (errors.length) fail(`WebKit: console errors: ${errors.join(" | ")}`);
+    else pass("WebKit: no errors on the page's console while it played and rendered a still");
+  } finally {
+    await at("DELETE", "", undefined).catch(() => {});
+  }
+}
+
+// One reference time rendered by the engine at 1024 x 768, for web-check to judge as the others.
+async function oneStill(b, engine) {
+  const t = times.split(",")[Math.floor(times.split(",").length / 2)];
+  await b.go(`${pageUrl}?seed=1&shots=${t}`);
+  const status = await b.waitFor("return window.brimvale && (window.brimvale.shotsStatus !== null && " +
+    "window.brimvale.shotsStatus + 1 || window.brimvale.fault && -1)", 300000, "the still");
+  if (status !== 1) { fail(`still ${engine}: the page ended with status ${status - 1}`); return; }
+  const dir = `${framesDir}-${engine}`;
+  fs.mkdirSync(dir, { recursive: true });
+  fs.writeFileSync(path.join(dir, `${t}.png`), Buffer.from(await b.run(`return brimvale.file("/shots/${t}.png")`), "base64"));
+  console.log(`still ${engine}: ${t} ms written for the comparison`);
+}
+
+// ---- the sound's start in fresh profiles ----
+// Under the autoplay rule of phones' web views "Yes" (whose full-screen request can use up the
+// click's permission) still plays; a track the browser cannot decode shows the notice and the
+// next click tries again; Space and Enter on "Play again" both play again.
+const kHeard = `const s = brimvale.sound(), d = Module.show;
+  return { ...s, demo: d ? d.demoMs : -1, near: d && s.heardMs >= 0 ? Math.abs(s.heardMs - (d.demoMs - ${kMusicStartMs})) : -1 };`;
+
+async function freshSound() {
+  let b = await openBrowser("live", ["--autoplay-policy=user-gesture-required"]);
+  try {
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    await b.click("#yes");
+    await b.waitFor(`return Module.show && Module.show.demoMs > ${kMusicStartMs + 1500}`, 60000, "the music's start");
+    const h = await b.run(kHeard);
+    if (h.state === "running" && h.heardMs >= 0 && !h.notice) pass(`sound: under the phones' autoplay rule "Yes" plays the music (heard at ${h.heardMs.toFixed(0)} ms at demo time ${h.demo.toFixed(0)} ms)`);
+    else fail(`sound: under the phones' autoplay rule "Yes": ${JSON.stringify(h)}`);
+  } finally {
+    await b.close();
+  }
+
+  b = await openBrowser("live");
+  try {
+    // The first decode is handed broken bytes, as a browser that cannot decode the track sees them.
+    await wd("POST", `/session/${b.id}/goog/cdp/execute`, { cmd: "Page.addScriptToEvaluateOnNewDocument", params: { source: `
+      const real = AudioContext.prototype.decodeAudioData; let broken = true;
+      AudioContext.prototype.decodeAudioData = function (data, ok, bad) {
+        if (broken) { broken = false; data = new Uint8Array(64).fill(7).buffer; }
+        return real.call(this, data, ok, bad);
+      };` } });
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    await b.click("#no");
+    await b.waitFor("return brimvale.sound().notice", 10000, "the notice").catch(() => {});
+    const n1 = await b.run(kHeard);
+    const line = await b.run("return document.getElementById('soundnote').textContent");
+    await b.click("#canvas");
+    await b.waitFor("return brimvale.sound().heardMs >= 0", 10000, "the music after the retry").catch(() => {});
+    await sleep(500);
+    const n2 = await b.run(kHeard);
+    if (n1.notice && !n1.decoded && n1.demo > kMusicStartMs && n2.decoded && !n2.notice && n2.tries === 2 && n2.near >= 0 && n2.near < 150)
+      pass(`sound: a track the browser cannot decode shows "${line}"; the next click decodes it again and the music plays at the demo time (${n2.near.toFixed(0)} ms off)`);
+    else fail(`sound: a broken track: before the click ${JSON.stringify(n1)}, after ${JSON.stringify(n2)}`);
+  } finally {
+    await b.close();
+  }
+
+  for (const [key, name] of [["\uE00D", "Space"], ["\uE007", "Enter"]]) {
+    b = await openBrowser("live");
+    try {
+      await b.go(`${pageUrl}?seed=1`);
+      await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+      await b.click("#no");
+      await b.waitFor("return Module.show && Module.show.demoMs > 1000", 60000, "the show");
+      await b.key("\uE00C", 50);
+      await b.waitFor("return brimvale.ended", 10000, "the end card");
+      const focused = await b.run("return document.activeElement.id");
+      await b.key(key, 50);
+      await b.waitFor("return !brimvale.ended", 5000, "Play again").catch(() => {});
+      await sleep(800);
+      const after = await b.run("return { ended: brimvale.ended, demo: Module.show.demoMs, held: Module.show.held }");
+      if (focused === "again" && !after.ended && !after.held && after.demo < 3000)
+        pass(`end card: ${name} on the focused "Play again" plays again (${after.demo.toFixed(0)} ms in)`);
+      else fail(`end card: ${name} on "${focused}": ${JSON.stringify(after)}`);
+    } finally {
+      await b.close();
+    }
   }
 }
 
@@ -724,10 +869,10 @@ async function cost() {
   }
 }
 
-const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound,phone";
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound,soundsmall,fresh,firefox,webkit,phone";
 for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["fullscreen", fullScreen],
-  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["phone", phone],
-  ["bench", bench], ["cost", cost]]) {
+  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["firefox", soundFirefox],
+  ["webkit", soundWebKit], ["fresh", freshSound], ["phone", phone], ["bench", bench], ["cost", cost]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();

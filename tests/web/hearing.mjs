@@ -129,6 +129,9 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
     const moved = ((blocks[k].place - blocks[k - 1].place - (blocks[k].at - blocks[k - 1].at)) / kRate) * 1000;
     if (Math.abs(moved) > kJumpMs) jumps.push({ epoch: epochOf(blocks[k].at), ms: moved });
   }
+  // One block matched off its place and the next back on it is no correction.
+  for (let k = jumps.length - 2; k >= 0; k--)
+    if (jumps[k + 1].epoch - jumps[k].epoch < (2.5 * kBlock * 1000) / kRate && Math.abs(jumps[k].ms + jumps[k + 1].ms) < 10) jumps.splice(k, 2);
   // Silences: 5 ms windows nearly empty where the track, at the heard place, is loud.
   const silences = [];
   let run = 0, runStart = 0, b = 0;
@@ -146,22 +149,39 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
     }
   }
   if (run) silences.push({ epoch: epochOf(runStart), ms: (run * kWindow * 1000) / kRate });
+  // The device running dry (a busy machine starves the browser's audio thread) is heard as a
+  // silence after which the track goes on where it stopped: the heard place falls behind by the
+  // silence's length. That is the machine's speed, not the page's: such silences, and the page's
+  // correction that brings the place back, are told apart and reported, not judged.
+  for (const x of silences) {
+    const j = jumps.find((y) => !y.dry && y.ms < 0 && Math.abs(y.epoch - (x.epoch + x.ms)) < 150 &&
+      Math.abs(-y.ms - x.ms) < Math.max(15, 0.25 * x.ms));
+    if (!j) continue;
+    x.dry = j.dry = true;
+    const back = jumps.find((y) => !y.dry && !y.restores && y.epoch > j.epoch && y.epoch < j.epoch + 3000 && y.ms > 0 &&
+      Math.abs(y.ms + j.ms) < 25);
+    if (back) back.restores = true;
+  }
+  const heardSilences = silences.filter((x) => !x.dry), dry = silences.filter((x) => x.dry);
   const steady = blocks.filter((x) => forcedEpoch === undefined || epochOf(x.at) < forcedEpoch);
   const offsets = steady.map((x) => x.offsetMs).sort((p, q) => p - q);
   const q = (p) => (offsets.length ? offsets[Math.min(offsets.length - 1, Math.floor(p * offsets.length))] : NaN);
   let forced = null;
   if (forcedEpoch !== undefined) {
-    forced = jumps.filter((j) => Math.abs(j.epoch - forcedEpoch) < 1500).sort((x, y) => Math.abs(y.ms) - Math.abs(x.ms))[0] || null;
+    forced = jumps.filter((j) => !j.dry && Math.abs(j.epoch - forcedEpoch) < 1500).sort((x, y) => Math.abs(y.ms) - Math.abs(x.ms))[0] || null;
   }
-  const others = jumps.filter((j) => j !== forced);
-  const gapAt = (epoch) => Math.max(0, ...silences.filter((s) => Math.abs(s.epoch - epoch) < 500).map((s) => s.ms));
+  const others = jumps.filter((j) => j !== forced && !j.dry && !j.restores);
+  const gapAt = (epoch) => Math.max(0, ...silences.filter((x) => Math.abs(x.epoch - epoch) < 500).map((x) => x.ms));
   return {
     judgedMs: ((last + kBlock - first) / kRate) * 1000,
     blocks: blocks.length,
     unmatched,
-    silentMs: silences.reduce((s, x) => s + x.ms, 0),
-    gaps: silences.length,
-    longestMs: Math.max(0, ...silences.map((s) => s.ms)),
+    silentMs: heardSilences.reduce((sum, x) => sum + x.ms, 0),
+    gaps: heardSilences.length,
+    longestMs: Math.max(0, ...heardSilences.map((x) => x.ms)),
+    dryMs: dry.reduce((sum, x) => sum + x.ms, 0),
+    dryRuns: dry.length,
+    restored: jumps.filter((j) => j.restores).length,
     jumps: others,
     forced,
     forcedGapMs: forced ? gapAt(forced.epoch) : NaN,
