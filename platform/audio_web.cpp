@@ -21,8 +21,9 @@ static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high wo
 // bound is the player's: a drift past it moves the track.
 const double kMusicPositionBoundMs = 30.0;
 // Told to the player when the track can play but no source does (the decode came late, after a
-// retry): far from any demo time, so the player moves the track to the picture at once.
-static const double kNotPlacedMs = -1.0e9;
+// retry): far past any demo time (a negative place would read as silence), so the player moves
+// the track to the picture at once.
+static const double kNotPlacedMs = 1.0e9;
 
 // ---- globals ----
 int audioStreamsOpened = 0;  // successful stream creations
@@ -55,6 +56,7 @@ EM_JS(int, JsAudioInit, (), {
     // time) from currentTime and the latency reported: currentTime moves in steps, one per block
     // the device asks for, and each reading comes some time after its step, so the smallest of
     // those offsets is the truest.
+    m.latencyMs = function() { return ((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * 1000; };
     m.seen = [];
     m.stampsWrong = !ctx.getOutputTimestamp;
     m.heardBase = function() {

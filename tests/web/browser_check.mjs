@@ -466,7 +466,10 @@ async function soundRun(b, engine, button = "#no") {
   if (!h.forced || Math.abs(h.forced.ms - kForcedMs) > 50) problems.push("the forced correction was not heard as such");
   else if (h.forcedGapMs > kForcedGapMs) problems.push("the forced correction left a gap");
   if (h.jumps.length > kOtherCorrections) problems.push("corrected too often");
-  if (after.corrections < 1 || Math.abs(after.corrections - heardTotal) > 1) problems.push("the page's count of corrections is not what was heard");
+  // Every move heard is one of the page's; the device running dry may cost a correction or two
+  // that are heard as the place restored, or not at all.
+  if (after.corrections < Math.max(1, heardTotal - 1) || after.corrections > heardTotal + 2 * h.dryRuns + 1)
+    problems.push("the page's count of corrections is not what was heard");
   if (problems.length) fail(`sound ${engine}: ${problems.join("; ")}: ${figures}`);
   else pass(`sound ${engine}: ${figures}`);
   const slow = fps < kFastFps && /480/.test(engine) ? `; under ${kFastFps} frames a second: the rates where the music was chopped were not reached` : "";
@@ -487,11 +490,23 @@ async function soundChromium(size) {
   }
 }
 
+// Polls a script in browser b until it returns something true.
+const waitWith = (b) => async (script, limitMs, what) => {
+  const until = Date.now() + limitMs;
+  for (;;) {
+    const v = await b.run(script);
+    if (v) return v;
+    if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
+    await sleep(250);
+  }
+};
+
 // Firefox ESR under the check's X server (headless Firefox gives the page no WebGL here).
 async function soundFirefox() {
   const display = process.env.BRIMVALE_XDISPLAY;
   if (!display) { fail("sound Firefox: no X display to run it on (web-check starts one)"); return; }
   const b = await openFirefox(outDir, display, 20000 + Math.floor(Math.random() * 20000), 1280, 1024);
+  b.waitFor = waitWith(b);
   try {
     await soundRun(b, "Firefox ESR 1280 x 1024");
     const errors = await b.run("return brimvale.errors");
@@ -520,16 +535,8 @@ async function soundWebKit() {
       const el = await at("POST", "/element", { using: "css selector", value: css });
       await at("POST", `/element/${Object.values(el)[0]}/click`, {});
     },
-    async waitFor(script, limitMs, what) {
-      const until = Date.now() + limitMs;
-      for (;;) {
-        const v = await b.run(script);
-        if (v) return v;
-        if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
-        await sleep(250);
-      }
-    },
   };
+  b.waitFor = waitWith(b);
   try {
     // "Yes": full screen may use up the click's permission; the sound must still start.
     const before = await soundRun(b, "WebKitGTK MiniBrowser", "#yes");
@@ -581,11 +588,12 @@ async function freshSound() {
 
   b = await openBrowser("live");
   try {
-    // The first decode is handed broken bytes, as a browser that cannot decode the track sees them.
+    // The decodes at load and at the click that starts the show are handed broken bytes, as a
+    // browser that cannot decode the track sees them; the third is the retry.
     await wd("POST", `/session/${b.id}/goog/cdp/execute`, { cmd: "Page.addScriptToEvaluateOnNewDocument", params: { source: `
-      const real = AudioContext.prototype.decodeAudioData; let broken = true;
+      const real = AudioContext.prototype.decodeAudioData; let broken = 2;
       AudioContext.prototype.decodeAudioData = function (data, ok, bad) {
-        if (broken) { broken = false; data = new Uint8Array(64).fill(7).buffer; }
+        if (broken > 0) { broken--; data = new Uint8Array(64).fill(7).buffer; }
         return real.call(this, data, ok, bad);
       };` } });
     await b.go(`${pageUrl}?seed=1`);
@@ -598,7 +606,7 @@ async function freshSound() {
     await b.waitFor("return brimvale.sound().heardMs >= 0", 10000, "the music after the retry").catch(() => {});
     await sleep(500);
     const n2 = await b.run(kHeard);
-    if (n1.notice && !n1.decoded && n1.demo > kMusicStartMs && n2.decoded && !n2.notice && n2.tries === 2 && n2.near >= 0 && n2.near < 150)
+    if (n1.notice && !n1.decoded && n1.demo > kMusicStartMs && n2.decoded && !n2.notice && n2.tries === 3 && n2.near >= 0 && n2.near < 150)
       pass(`sound: a track the browser cannot decode shows "${line}"; the next click decodes it again and the music plays at the demo time (${n2.near.toFixed(0)} ms off)`);
     else fail(`sound: a broken track: before the click ${JSON.stringify(n1)}, after ${JSON.stringify(n2)}`);
   } finally {

@@ -129,9 +129,14 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
     const moved = ((blocks[k].place - blocks[k - 1].place - (blocks[k].at - blocks[k - 1].at)) / kRate) * 1000;
     if (Math.abs(moved) > kJumpMs) jumps.push({ epoch: epochOf(blocks[k].at), ms: moved });
   }
-  // One block matched off its place and the next back on it is no correction.
-  for (let k = jumps.length - 2; k >= 0; k--)
-    if (jumps[k + 1].epoch - jumps[k].epoch < (2.5 * kBlock * 1000) / kRate && Math.abs(jumps[k].ms + jumps[k + 1].ms) < 10) jumps.splice(k, 2);
+  // A block astride a cross-fade matches somewhere between the two places: jumps a block or two
+  // apart are one move, and one that comes back to where it was is none.
+  for (let k = jumps.length - 2; k >= 0; k--) {
+    if (jumps[k + 1].epoch - jumps[k].epoch >= (2.5 * kBlock * 1000) / kRate) continue;
+    jumps[k].ms += jumps[k + 1].ms;
+    jumps.splice(k + 1, 1);
+    if (Math.abs(jumps[k].ms) <= kJumpMs) jumps.splice(k, 1);
+  }
   // Silences: 5 ms windows nearly empty where the track, at the heard place, is loud.
   const silences = [];
   let run = 0, runStart = 0, b = 0;
@@ -154,7 +159,7 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
   // silence's length. That is the machine's speed, not the page's: such silences, and the page's
   // correction that brings the place back, are told apart and reported, not judged.
   for (const x of silences) {
-    const j = jumps.find((y) => !y.dry && y.ms < 0 && Math.abs(y.epoch - (x.epoch + x.ms)) < 150 &&
+    const j = jumps.find((y) => !y.dry && y.ms < 0 && y.epoch > x.epoch - 200 && y.epoch < x.epoch + x.ms + 200 &&
       Math.abs(-y.ms - x.ms) < Math.max(15, 0.25 * x.ms));
     if (!j) continue;
     x.dry = j.dry = true;
@@ -183,6 +188,7 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
     dryRuns: dry.length,
     restored: jumps.filter((j) => j.restores).length,
     jumps: others,
+    silences: heardSilences,
     forced,
     forcedGapMs: forced ? gapAt(forced.epoch) : NaN,
     offsetMedianMs: q(0.5),

@@ -90,15 +90,6 @@ export async function openFirefox(dir, display, port, width, height) {
       for (let i = 0; i < 50 && child.exitCode === null; i++) await sleep(100);
       if (child.exitCode === null) child.kill("SIGKILL");
     },
-    async waitFor(script, limitMs, what) {
-      const until = Date.now() + limitMs;
-      for (;;) {
-        const v = await b.run(script);
-        if (v) return v;
-        if (Date.now() > until) throw new Error(`timed out after ${limitMs / 1000} s waiting for ${what}`);
-        await sleep(250);
-      }
-    },
   };
   return b;
 }
