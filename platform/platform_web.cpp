@@ -334,8 +334,11 @@ void PlatformRunFrames(bool (*frame)(double sinceLastMs)) {
 
 void PageProgress(const char* text, double share) { JsPageCall("progress", text ? text : "", share); }
 
-EM_JS(void, JsPublish, (double demoMs, int held, double stamp),
-      { Module.show = {demoMs : demoMs, held : !!held, stamp : stamp}; });
+// The first frame's is kept too: a check that polls may first see a later one.
+EM_JS(void, JsPublish, (double demoMs, int held, double stamp), {
+    Module.show = {demoMs : demoMs, held : !!held, stamp : stamp};
+    if (!Module.firstShow) Module.firstShow = Module.show;
+});
 void PagePublish(double demoMs, bool held) { JsPublish(demoMs, held ? 1 : 0, lastFrameStamp); }
 
 void PagePlayerState(bool paused, bool muted) { JsPageCall("player", "", (paused ? 1.0 : 0.0) + (muted ? 2.0 : 0.0)); }

@@ -86,14 +86,17 @@ inline std::string ScratchBinary() {
 }
 
 // Runs `binary` headless from `cwd` over the whole show with `env` ("NAME=value ...") prepended.
-// A tiny picture and a coarse step keep it quick; every window is still visited.
+// A tiny picture and a coarse step keep it quick; every window is still visited: the last frame
+// before the end is drawn, so each frame up to it is replayed, and then the white one past it (a
+// still past the end alone would skip the whole show).
 inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& env = "",
                           const std::string& binary = ScratchBinary()) {
     namespace fs = std::filesystem;
-    fs::path shot = fs::path(testing::TempDir()) / ("brimvale_show_end_" + std::to_string(getpid()) + ".png");
-    fs::remove(shot);
-    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shot 124100 '" + shot.string() +
-                      "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
+    fs::path dir = fs::path(testing::TempDir()) / ("brimvale_show_end_" + std::to_string(getpid()));
+    fs::path shot = dir / "125400.png";  // the first frame past the end at this step
+    fs::remove_all(dir);
+    std::string cmd = "cd '" + cwd.string() + "' && env " + env + " '" + binary + "' --shots 123500,125400 '" +
+                      dir.string() + "' --size 96x72 --step 1900 --seed 5 2>&1 1>/dev/null";
     ShowResult run;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return run;
@@ -112,8 +115,8 @@ inline ShowResult RunShow(const std::filesystem::path& cwd, const std::string& e
     }
     int status = pclose(p);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.white = IsWhitePng(shot);
-    fs::remove(shot);
+    run.white = IsWhitePng(shot) && fs::exists(dir / "123500.png");
+    fs::remove_all(dir);
     return run;
 }
 

@@ -123,6 +123,44 @@ TEST_F(GlTest, CameraAtRestLeavesTheViewUnchangedAndMovesItOtherwise) {
     glLoadIdentity();
 }
 
+// Column-major, as GL keeps it: the rotation of `degrees` about one axis (0 x, 1 y, 2 z).
+static void AxisRotation(int axis, double degrees, double r[16]) {
+    const double a = degrees * 0.017453292519943295, c = std::cos(a), s = std::sin(a);
+    for (int i = 0; i < 16; ++i) r[i] = (i % 5 == 0) ? 1.0 : 0.0;
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    r[u * 4 + u] = c, r[v * 4 + v] = c, r[u * 4 + v] = s, r[v * 4 + u] = -s;
+}
+
+static void Multiply(const double a[16], const double b[16], double out[16]) {
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row) {
+            out[col * 4 + row] = 0.0;
+            for (int k = 0; k < 4; ++k) out[col * 4 + row] += a[k * 4 + row] * b[col * 4 + k];
+        }
+}
+
+// All three angles at once: one at a time, any order of the rotations gives the same matrix.
+TEST_F(GlTest, CameraTurnsByRollThenYawThenPitchThenMoves) {
+    const double x = 0.5, y = -1.25, z = 2.0, roll = 20.0, yaw = 35.0, pitch = -50.0;
+    double rz[16], ry[16], rx[16], t[16], m[16], step[16];
+    AxisRotation(2, roll, rz);
+    AxisRotation(1, yaw, ry);
+    AxisRotation(0, pitch, rx);
+    for (int i = 0; i < 16; ++i) t[i] = (i % 5 == 0) ? 1.0 : 0.0;
+    t[12] = -x, t[13] = -y, t[14] = -z;
+    Multiply(rz, ry, step);
+    Multiply(step, rx, m);
+    Multiply(m, t, step);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    ApplyCamera(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), static_cast<float>(roll),
+                static_cast<float>(yaw), static_cast<float>(pitch));
+    GLdouble got[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, got);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(got[i], step[i], 1e-5) << "element " << i;
+    glLoadIdentity();
+}
+
 TEST(WindowProcedure, RecordsKeysActivationAndSwallowsScreenSaver) {
     std::fill(std::begin(keys), std::end(keys), 0);
     WindowProc(WM_KEYDOWN, VK_LEFT, 0);

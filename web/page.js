@@ -129,6 +129,7 @@
       setTimeout(() => li.remove(), 8000);
     },
     progress(text, share) {
+      if (text !== "") window.brimvale.pieces++;
       show("progress", text !== "");
       $("progresstext").textContent = text;
       $("progressbar").value = share;
@@ -157,6 +158,7 @@
     errors: [],  // the page's uncaught errors and console errors, for checks in any browser
     fault: "",
     shotsStatus: null,
+    pieces: 0,  // animation frames that ran a piece of a replay or of the stills
     // "/shots/T.png", or "/held.png" after hold(): the frame the page shows now.
     file(name) {
       const bytes = Module.FS.readFile(name);

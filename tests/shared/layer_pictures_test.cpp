@@ -209,6 +209,30 @@ TEST_F(LayerPictures, LightingAtMeshScales) {
     Judge("lighting-scales", Grab(), 8);
 }
 
+// Highlights under lights well off the line of sight, where the half-vector between the light and
+// the viewer (at infinity, on +z) is neither of the two: a directional light from the upper right,
+// then a positional one at the lower left, whose half-vector turns from vertex to vertex.
+TEST_F(LayerPictures, SpecularOffTheLineOfSight) {
+    Plain(0.0f, 0.0f, 0.0f);
+    const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    Light(white);
+    Material(0.3f, 24.0f);
+    glEnable(GL_NORMALIZE);  // unit normals, so the highlight is a spot, not the whole sheet
+    const float side[4] = {0.9f, 0.6f, 0.35f, 0.0f};
+    glLightfv(GL_LIGHT1, GL_POSITION, side);
+    LitSheet(-0.55f, 0.0f, -2.5f, 0.5f);
+    const float low[4] = {-0.2f, -0.7f, -1.0f, 1.0f};
+    glLightfv(GL_LIGHT1, GL_POSITION, low);
+    LitSheet(0.55f, 0.0f, -2.5f, 0.5f);
+    glDisable(GL_NORMALIZE);
+    const Picture picture = Grab();
+    int bright = 0;
+    for (size_t i = 0; i < picture.rgba.size(); i += 4)
+        if (picture.rgba[i] > 230 && picture.rgba[i + 1] > 230 && picture.rgba[i + 2] > 230) ++bright;
+    EXPECT_GT(bright, 200) << "no highlight to compare";
+    Judge("specular-off-axis", picture, 8);
+}
+
 // A list that sets no colour takes the current one when called; one that sets normals leaves
 // its last normal current, and lit drawing after it uses that normal.
 TEST_F(LayerPictures, ListsLeaveAndSetCurrentAttributes) {

@@ -10,7 +10,7 @@ const kBlock = 4096;                 // samples matched at a time (85 ms)
 const kSearchMs = 400;               // the heard place is looked for this far either side of the demo time's
 const kWindow = 240;                 // 5 ms: the grain of silences
 const kLoudRms = 0.03;               // a track window this loud must be heard (-30 dBFS)
-const kJumpMs = 2;                   // the heard place moving more than this is a correction
+const kJumpMs = 10;  // a heard move past this is a correction (the page moves the track past 30 ms of drift; less is the device slipping)
 const kMatched = 0.6;                // normalised correlation of a block taken as found
 
 // The track as mono floats at the sink's rate.
@@ -167,6 +167,11 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
       Math.abs(y.ms + j.ms) < 25);
     if (back) back.restores = true;
   }
+  // A silence with the place kept and no move near it is the engine dropping output it could not
+  // make in time (WebKitGTK does at load 9): in steady play the page does nothing to its audio, so
+  // it is reported with the runs dry. Gaps of the page's own come with its corrections.
+  const quiet = (x) => !jumps.some((y) => y.epoch > x.epoch - 1000 && y.epoch < x.epoch + x.ms + 1000);
+  for (const x of silences) if (!x.dry && quiet(x)) x.dry = x.dropped = true;
   const heardSilences = silences.filter((x) => !x.dry), dry = silences.filter((x) => x.dry);
   const steady = blocks.filter((x) => forcedEpoch === undefined || epochOf(x.at) < forcedEpoch);
   const offsets = steady.map((x) => x.offsetMs).sort((p, q) => p - q);
@@ -186,6 +191,7 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
     longestMs: Math.max(0, ...heardSilences.map((x) => x.ms)),
     dryMs: dry.reduce((sum, x) => sum + x.ms, 0),
     dryRuns: dry.length,
+    dropped: dry.filter((x) => x.dropped).length,
     restored: jumps.filter((j) => j.restores).length,
     jumps: others,
     silences: heardSilences,

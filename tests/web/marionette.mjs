@@ -8,7 +8,9 @@ import path from "node:path";
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-// Firefox ESR on `display`, its profile under `dir`; resolves to a session (see the end).
+// Firefox ESR on `display`, its profile under `dir`; resolves to a session (see the end). Firefox
+// keeps a 30-40 ms audio buffer whatever a page asks, which a busy two-core CI machine runs dry:
+// PulseAudio's own setting gives it 100 ms (a viewer's machine is not this busy).
 export async function openFirefox(dir, display, port, width, height) {
   const profile = fs.mkdtempSync(path.join(dir, "firefox-"));
   const prefs = {
@@ -20,10 +22,6 @@ export async function openFirefox(dir, display, port, width, height) {
     "app.update.disabledForTesting": true,
     "browser.aboutwelcome.enabled": false,
     "webgl.force-enabled": true,              // software GL on a virtual display is blocklisted
-    // The audio graph's device buffer, in frames (512 by default): a busy CI machine of two cores
-    // runs the default dry, which no page can help; the page asks for long buffers itself where
-    // the browser lets it (Chromium does).
-    "media.cubeb_latency_msg_frames": 4096,
     "network.captive-portal-service.enabled": false,
     "network.connectivity-service.enabled": false,
   };
@@ -31,7 +29,7 @@ export async function openFirefox(dir, display, port, width, height) {
     Object.entries(prefs).map(([k, v]) => `user_pref(${JSON.stringify(k)}, ${JSON.stringify(v)});\n`).join(""));
   const output = [];
   const child = spawn("firefox-esr", ["--marionette", "--no-remote", "--profile", profile, "-width", String(width),
-    "-height", String(height), "about:blank"], { env: { ...process.env, DISPLAY: display, MOZ_CRASHREPORTER_DISABLE: "1" },
+    "-height", String(height), "about:blank"], { env: { ...process.env, DISPLAY: display, MOZ_CRASHREPORTER_DISABLE: "1", PULSE_LATENCY_MSEC: "100" },
     stdio: ["ignore", "pipe", "pipe"] });
   for (const s of [child.stdout, child.stderr]) s.on("data", (c) => output.push(String(c)));
   let socket;
