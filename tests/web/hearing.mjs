@@ -197,6 +197,8 @@ export function judge(recording, track, demoAt, musicStartMs, fromEpoch, toEpoch
     silences: heardSilences,
     forced,
     forcedGapMs: forced ? gapAt(forced.epoch) : NaN,
+    // The device ran dry beside the forced correction: its gap is the machine's as much as the page's.
+    dryAtForced: !!forced && dry.some((x) => Math.abs(x.epoch - forced.epoch) < 1500),
     offsetMedianMs: q(0.5),
     offsetSpreadMs: q(0.98) - q(0.02),  // the heard place against the demo time's, over the stretch
   };
