@@ -31,10 +31,12 @@ static bool firstLiveFrame = false;      // the first live frame is drawn at the
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
 static bool holdNextFrame = false;       // the page asked for the next frame as a still
 static bool frameHeld = false;           // that frame stays on the canvas until the page lets it go
+static int playerStateShown = -1;        // pause and mute as the page was last told, -1 not yet
 static double clockShiftMs = 0.0;        // added to the next frame's duration, as a stall would be
 
 static void StartLive(double fromMs) {
     phase = Phase::Live;
+    playerStateShown = -1;
     BeginLoop(fromMs);
     firstLiveFrame = true;
 }
@@ -99,6 +101,14 @@ extern "C" void WebReleaseFrame() {
     UpdateMusicHold();
 }
 
+// The page's controls show what the keys did, whichever hand pressed them.
+static void TellPlayerState() {
+    int state = (paused ? 1 : 0) | (MusicMuted() ? 2 : 0);
+    if (state == playerStateShown) return;
+    playerStateShown = state;
+    PagePlayerState(paused, MusicMuted());
+}
+
 static bool EndShow() {
     MusicStop();
     PagePublish(demoTimeMs, true);
@@ -158,6 +168,7 @@ static bool Frame(double sinceMs) {
             return EndShow();
         }
         PagePublish(demoTimeMs, held);
+        TellPlayerState();
         if (!held && holdNextFrame) HoldFrame();
         return true;
     }

@@ -15,6 +15,9 @@ void PageProgress(const char* text, double share);
 // The demo time of the frame just drawn, with its animation frame's timestamp, for the page (and
 // the browser check) to read; held while nothing is drawn.
 void PagePublish(double demoMs, bool held);
+// The player's pause and mute as its keys left them, for the page's touch controls (and its
+// wake lock); called at a show's first live frame and whenever either changes.
+void PagePlayerState(bool paused, bool muted);
 // The show has ended: the card that offers to play again.
 void PageShowEnd();
 // A run of stills is done; status as the desktop program's exit status.

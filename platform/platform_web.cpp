@@ -341,6 +341,8 @@ EM_JS(void, JsPublish, (double demoMs, int held, double stamp), {
 });
 void PagePublish(double demoMs, bool held) { JsPublish(demoMs, held ? 1 : 0, lastFrameStamp); }
 
+void PagePlayerState(bool paused, bool muted) { JsPageCall("player", "", (paused ? 1.0 : 0.0) + (muted ? 2.0 : 0.0)); }
+
 void PageShowEnd() { JsPageCall("end", "", 0.0); }
 
 void PageShotsDone(int status) { JsPageCall("shotsDone", "", static_cast<double>(status)); }

@@ -43,6 +43,8 @@ bool SystemWait(ChildProcess& child, ChildEnd& end);
 // ---- this process ----
 // User plus system CPU time used so far.
 double SystemOwnCpuSeconds();
+// The same for the calling thread alone (the driver's own threads left out).
+double SystemThreadCpuSeconds();
 // Largest resident (working-set) size so far, in bytes.
 double SystemPeakMemoryBytes();
 // The running program's own file, or an empty string.

@@ -9,6 +9,7 @@
 #include <string.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -114,6 +115,12 @@ double SystemOwnCpuSeconds() {
     struct rusage own = {};
     getrusage(RUSAGE_SELF, &own);
     return CpuSeconds(own);
+}
+
+double SystemThreadCpuSeconds() {
+    struct timespec now = {};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0) return 0.0;
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 double SystemPeakMemoryBytes() {

@@ -143,6 +143,12 @@ bool SystemWait(ChildProcess& child, ChildEnd& end) {
 // ---- this process ----
 double SystemOwnCpuSeconds() { return CpuSecondsOf(GetCurrentProcess()); }
 
+double SystemThreadCpuSeconds() {
+    FILETIME created, ended, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user)) return 0.0;
+    return Seconds(kernel) + Seconds(user);
+}
+
 double SystemPeakMemoryBytes() {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;

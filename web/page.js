@@ -1,6 +1,7 @@
 // The page around the show: loading progress, the opening question (whose click also unlocks the
 // sound), the end card, faults, the sound's notice, and the URL parameters turned into the
-// program's options.
+// program's options; and for a viewer holding a phone: the player's controls under a tap, the
+// note that turning the phone gives a bigger picture, and a screen that stays on while it plays.
 //   ?from=MS   start late (the show before it is replayed unseen, in pieces, with progress)
 //   ?seed=N    fixed random seed for the particle field
 //   ?loop      start again at the end
@@ -27,6 +28,7 @@
     show("fault", true);
     canvas.hidden = true;
     window.brimvale.fault = text;
+    hand.end();  // no controls over a fault, and the screen may sleep
   }
 
   // ---- sound ----
@@ -135,12 +137,17 @@
     end() {
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
       canvas.style.cursor = "";
+      hand.end();
       show("end", true);
       $("again").focus();
       window.brimvale.ended = true;
     },
     shotsDone(text, status) {
       window.brimvale.shotsStatus = status;
+    },
+    // The player's state as its keys left it: 1 paused, 2 muted.
+    player(text, flags) {
+      hand.player((flags & 1) !== 0, (flags & 2) !== 0);
     },
     fault,
   };
@@ -172,14 +179,124 @@
         heardMs: m ? m.heardMs(-1) : -1, corrections: m ? m.corrections : 0, held: m ? m.held : false,
         outputLatencyMs: c ? ((c.baseLatency || 0) + (c.outputLatency || 0)) * 1000 : 0 };
     },
+    // The screen wake lock's sentinel while one was taken (its `released` says whether it still
+    // holds), and what the browser answered to the last request and to the landscape request.
+    wakeLock: null,
+    wakeLockAnswer: "",
+    orientationAnswer: "",
   };
+
+  // ---- a viewer's hand: touch controls, the turn-your-phone note, a screen that stays on ----
+  const hand = (function () {
+    const kStripShownMs = 4000;  // the controls hide themselves after this long untouched
+    const kTurnNoteMs = 8000;    // the note over the show's first seconds
+    let live = false, paused = false, muted = false;
+    let stripTimer = 0, turnTimer = 0;
+    let lockAsked = false;  // a wake lock request is under way
+
+    // A control does exactly what its key does: the key goes through the same listeners as the
+    // keyboard's (the program's and the page's own).
+    function pressKey(key) {
+      for (const type of ["keydown", "keyup"]) window.dispatchEvent(new KeyboardEvent(type, { key, bubbles: true, cancelable: true }));
+    }
+    function showStrip(on) {
+      clearTimeout(stripTimer);
+      show("controls", on && live);
+      if (on && live) stripTimer = setTimeout(() => show("controls", false), kStripShownMs);
+    }
+    function label() {
+      $("pause").textContent = paused ? "Play" : "Pause";
+      $("mute").textContent = muted ? "Sound on" : "Mute";
+    }
+
+    // Held while the show plays in a visible tab; the browser lets go of it when the tab is hidden.
+    function keepScreenOn() {
+      const wanted = live && !paused && document.visibilityState === "visible";
+      const lock = window.brimvale.wakeLock;
+      if (!wanted) {
+        if (lock && !lock.released) lock.release().catch(() => {});
+        return;
+      }
+      if ((lock && !lock.released) || lockAsked) return;
+      if (!navigator.wakeLock) {
+        // Only secure contexts have one (127.0.0.1 is one; a phone reaching a laptop over http is not).
+        window.brimvale.wakeLockAnswer = window.isSecureContext ? "none in this browser" : "none: not a secure context";
+        return;
+      }
+      lockAsked = true;
+      navigator.wakeLock.request("screen").then((sentinel) => {
+        window.brimvale.wakeLock = sentinel;
+        window.brimvale.wakeLockAnswer = "held";
+      }, (e) => {
+        window.brimvale.wakeLockAnswer = `refused (${e.name})`;
+      }).finally(() => {
+        lockAsked = false;
+        keepScreenOn();  // the state may have changed while the browser answered
+      });
+    }
+
+    // In full screen a phone shows the 4:3 picture best sideways; browsers that refuse the lock
+    // (desktops, or no full screen) leave the show as it is.
+    function askLandscape() {
+      if (!screen.orientation || !screen.orientation.lock) {
+        window.brimvale.orientationAnswer = "no orientation lock in this browser";
+        return;
+      }
+      screen.orientation.lock("landscape").then(() => { window.brimvale.orientationAnswer = "landscape"; },
+        (e) => { window.brimvale.orientationAnswer = `refused (${e.name})`; });
+    }
+
+    // A tap on the picture shows the controls, the next one hides them; a mouse does neither.
+    canvas.addEventListener("pointerup", (e) => {
+      if (e.pointerType === "touch") showStrip($("controls").hidden);
+    });
+    for (const button of $("controls").querySelectorAll("button"))
+      button.addEventListener("click", () => {
+        canvas.focus();  // a focused button keeps its keys from the show (Space and Enter press it)
+        pressKey(button.dataset.key);
+        showStrip(button.id !== "leave");
+      });
+    document.addEventListener("visibilitychange", keepScreenOn);
+    // Browsers without dynamic viewport units: the window's inner height is the visible area.
+    if (window.CSS && !CSS.supports("height", "100dvh")) {
+      const fit = () => { if (!canvas.classList.contains("stills")) canvas.style.height = `${window.innerHeight}px`; };
+      window.addEventListener("resize", fit);
+      fit();
+    }
+    // Phones' browsers that give full screen only to videos: "Yes" plays at the window's size.
+    if (!document.fullscreenEnabled)
+      $("questionhelp").textContent = "This browser shows only videos full screen: both play in the page, at the window's full size, with the show's sound.";
+
+    return {
+      askLandscape,
+      // The program's first frame of a show, and each change of its pause or mute.
+      player(isPaused, isMuted) {
+        if (!live) {
+          live = true;
+          show("turn", true);
+          clearTimeout(turnTimer);
+          turnTimer = setTimeout(() => show("turn", false), kTurnNoteMs);
+        }
+        paused = isPaused;
+        muted = isMuted;
+        label();
+        keepScreenOn();
+      },
+      end() {
+        live = false;
+        showStrip(false);
+        show("turn", false);
+        keepScreenOn();
+      },
+    };
+  })();
 
   function start(full) {
     sound.unlock();  // first: full screen may use up the click's permission to start sound
     show("question", false);
     const mode = full ? "--fullscreen" : "--windowed";
-    if (full && document.documentElement.requestFullscreen)
-      document.documentElement.requestFullscreen().catch(() => {});
+    if (full && document.fullscreenEnabled && document.documentElement.requestFullscreen)
+      document.documentElement.requestFullscreen().then(hand.askLandscape, () => {});
     canvas.focus();
     Module.callMain(stills ? args : args.concat([mode]));
   }
@@ -225,8 +342,9 @@
   // In full screen the first Escape leaves it (the browser's own, or ours where the browser lets
   // the key through) and the show plays on in the page; only the next one is the show's.
   // Registered before the program's own listener, so it runs first.
+  // The touch controls' Leave (an untrusted key) ends the show at once.
   window.addEventListener("keydown", (e) => {
-    if (e.key !== "Escape" || !document.fullscreenElement) return;
+    if (e.key !== "Escape" || !document.fullscreenElement || !e.isTrusted) return;
     e.stopImmediatePropagation();
     document.exitFullscreen().catch(() => {});
   }, true);

@@ -19,7 +19,7 @@ const kRenderers = {
   swiftshader: ["--use-angle=swiftshader", "--enable-unsafe-swiftshader"],
 };
 // The stills are judged on the references' rasteriser; live play runs on the browser's own.
-const rendererFor = (group) => process.env.BRIMVALE_WEB_RENDERER || (group === "stills" ? "llvmpipe" : "swiftshader");
+const rendererFor = (group) => process.env.BRIMVALE_WEB_RENDERER || (group === "stills" || group === "cost" ? "llvmpipe" : "swiftshader");
 let failures = 0;
 let liveMs = 0;  // seconds of live page, from the click that started the show to the session's end
 const pass = (text) => console.log(`PASS ${text}`);
@@ -40,13 +40,13 @@ async function wdAt(base, method, route, body) {
   return json.value;
 }
 
-async function openBrowser(group, extraArgs = [], size = "1280,1024") {
+async function openBrowser(group, extraArgs = [], size = "1280,1024", moreOptions = {}) {
   const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
   const session = await wd("POST", "/session", {
     capabilities: {
       alwaysMatch: {
         browserName: "chrome",
-        "goog:loggingPrefs": { browser: "ALL" },
+        "goog:loggingPrefs": { browser: "ALL", ...(moreOptions.perfLoggingPrefs ? { performance: "ALL" } : {}) },
         "goog:chromeOptions": {
           binary: "/usr/bin/chromium",
           args: [
@@ -57,6 +57,7 @@ async function openBrowser(group, extraArgs = [], size = "1280,1024") {
             `--window-size=${size}`, "--force-device-scale-factor=1", `--user-data-dir=${profile}`,
             ...extraArgs,
           ],
+          ...moreOptions,
         },
       },
     },
@@ -81,8 +82,31 @@ async function openBrowser(group, extraArgs = [], size = "1280,1024") {
         actions: [{ type: "key", id: "keyboard", actions: [
           { type: "keyDown", value }, { type: "pause", duration: holdMs }, { type: "keyUp", value }] }],
       }),
+    cdp: (cmd, params = {}) => wd("POST", `/session/${id}/goog/cdp/execute`, { cmd, params }),
+    // Fingers on the screen (WebDriver's touch pointers): taps at a point, each 60 ms down.
+    async touch(x, y, taps = 1) {
+      const acts = [{ type: "pointerMove", duration: 0, x: Math.round(x), y: Math.round(y) }];
+      for (let i = 0; i < taps; i++)
+        acts.push({ type: "pointerDown", button: 0 }, { type: "pause", duration: 60 }, { type: "pointerUp", button: 0 }, { type: "pause", duration: 80 });
+      await wd("POST", `/session/${id}/actions`, { actions: [{ type: "pointer", id: "finger", parameters: { pointerType: "touch" }, actions: acts }] });
+      await wd("DELETE", `/session/${id}/actions`);
+    },
+    // A tap on the middle of an element.
+    async tap(css) {
+      const r = await b.run(`const r = document.querySelector(arguments[0]).getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2];`, css);
+      await b.touch(r[0], r[1]);
+      if ((css === "#yes" || css === "#no") && !b.liveSince) b.liveSince = Date.now();
+    },
+    // Two fingers spread apart from a point, as a viewer zooms in.
+    async pinch(x, y) {
+      const finger = (name, dx) => ({ type: "pointer", id: name, parameters: { pointerType: "touch" }, actions: [
+        { type: "pointerMove", duration: 0, x: x + dx, y }, { type: "pointerDown", button: 0 },
+        { type: "pointerMove", duration: 300, x: x + dx * 4, y }, { type: "pointerUp", button: 0 }] });
+      await wd("POST", `/session/${id}/actions`, { actions: [finger("one", -20), finger("two", 20)] });
+      await wd("DELETE", `/session/${id}/actions`);
+    },
     screenshot: async () => Buffer.from(await wd("GET", `/session/${id}/screenshot`), "base64"),
-    log: () => wd("POST", `/session/${id}/se/log`, { type: "browser" }),
+    log: (type = "browser") => wd("POST", `/session/${id}/se/log`, { type }),
     close() {
       if (b.liveSince) liveMs += Date.now() - b.liveSince;
       b.liveSince = 0;
@@ -215,6 +239,8 @@ async function fullScreen() {
     await b.click("#yes");
     await b.waitFor("return window.Module.show && !!document.fullscreenElement", 30000, "full screen");
     const state = "return [!!document.fullscreenElement, brimvale.ended, Module.show.demoMs, Module.canvas.style.cursor]";
+    await b.click("#canvas");  // a mouse's click: the touch controls stay away
+    const mouseStrip = await b.run("return !document.getElementById('controls').hidden");
     const f1 = await b.run(state);
     await b.key("\uE00C", 300);
     await sleep(1000);
@@ -222,9 +248,9 @@ async function fullScreen() {
     await b.key("\uE00C", 300);
     await b.waitFor("return brimvale.ended", 5000, "the end card").catch(() => {});
     const f3 = await b.run(state);
-    if (f1[0] && f1[3] === "none" && !f2[0] && !f2[1] && f2[2] > f1[2] + 500 && f2[3] === "" && f3[1])
-      pass("full screen: the cursor hidden; the first Escape leaves full screen and the show plays on; the next ends it");
-    else fail(`full screen: ${JSON.stringify([f1, f2, f3])} ([full screen, ended, demo ms, cursor])`);
+    if (f1[0] && f1[3] === "none" && !f2[0] && !f2[1] && f2[2] > f1[2] + 500 && f2[3] === "" && f3[1] && !mouseStrip)
+      pass("full screen: the cursor hidden; a mouse click shows no touch controls; the first Escape leaves full screen and the show plays on; the next ends it");
+    else fail(`full screen: ${JSON.stringify([f1, f2, f3])} ([full screen, ended, demo ms, cursor]), touch controls after a click ${mouseStrip}`);
   } finally {
     await b.close();
   }
@@ -665,6 +691,132 @@ async function faults() {
   }
 }
 
+// ---- a phone in the hand: Chromium's phone emulation with touch input ----
+const kMuted = "!!(Module.music && Module.music.out.gain.value === 0)";  // the music silenced by M (its output gain)
+const kPhone = { width: 390, height: 844, pixelRatio: 3 };
+const setPhoneSize = (b, w, h) => b.cdp("Emulation.setDeviceMetricsOverride", { width: w, height: h, deviceScaleFactor: kPhone.pixelRatio,
+  mobile: true, screenOrientation: w > h ? { type: "landscapePrimary", angle: 90 } : { type: "portraitPrimary", angle: 0 } });
+
+async function phone() {
+  const started = Date.now();
+  let passed = 0, checks = 0;
+  const check = (ok, text, detail) => { checks++; if (ok) { passed++; pass(`phone: ${text}`); } else fail(`phone: ${text}: ${detail}`); };
+  const b = await openBrowser("live", [], undefined, { mobileEmulation: { deviceMetrics: { ...kPhone, touch: true, mobile: true } } });
+  try {
+    // A plain page zooms under two spread fingers here, so the picture's refusal below means something.
+    // (A double tap zooms no page in this emulation, so it is tried on the picture but cannot be judged.)
+    await b.go("data:text/html,<meta name=viewport content='width=device-width'><p>" + "Plain text. ".repeat(300));
+    await b.pinch(190, 400);
+    await sleep(500);
+    const plainScale = await b.run("return visualViewport.scale");
+
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    const asks = await b.run("return getComputedStyle(document.querySelector('#question .turn')).display !== 'none'");
+    await b.tap("#yes");
+    await b.waitFor("return window.Module.show && Module.show.demoMs > 0", 30000, "the first frame");
+    const portrait = await b.run(`return [getComputedStyle(document.getElementById('turn')).display !== "none", Module.canvas.width, Module.canvas.height,
+      Math.abs(Module.canvas.getBoundingClientRect().height - innerHeight) < 1, !!document.fullscreenElement]`);
+    await setPhoneSize(b, kPhone.height, kPhone.width);
+    await b.waitFor("return innerWidth > innerHeight && Module.canvas.width > Module.canvas.height", 10000, "the turned canvas").catch(() => {});
+    const landscape = await b.run(`return [getComputedStyle(document.getElementById('turn')).display !== "none", Module.canvas.width, Module.canvas.height,
+      Math.abs(Module.canvas.getBoundingClientRect().height - innerHeight) < 1]`);
+    check(asks && portrait[0] && !landscape[0], "the question and the note over the first seconds say to turn the phone in portrait, not in landscape",
+      `question ${asks}, note in portrait ${portrait[0]}, in landscape ${landscape[0]}`);
+    check(portrait[1] === 1170 && portrait[2] === 2532 && landscape[1] === 2532 && landscape[2] === 1170 && portrait[3] && landscape[3],
+      "the canvas fills the visible area in both orientations (1170 x 2532, turned 2532 x 1170)", JSON.stringify([portrait, landscape]));
+
+    const answer = await b.waitFor("return brimvale.orientationAnswer", 5000, "the landscape request's answer").catch(() => "");
+    const t1 = await b.run(kSample);
+    await sleep(700);
+    const t2 = await b.run(kSample);
+    check(portrait[4] && /^refused|^landscape/.test(answer) && t2.demo > t1.demo + 300,
+      `"Yes" in full screen asks for landscape (${answer}) and the show plays on`, JSON.stringify([portrait[4], answer, t1, t2]));
+    const lock1 = await b.run("return brimvale.wakeLock && !brimvale.wakeLock.released");
+
+    // A tap shows the controls; each does what its key does.
+    await b.run("document.getElementById('controls').hidden = true");
+    await b.touch(420, 195);
+    const strip = await b.run("return !document.getElementById('controls').hidden");
+    const showStrip = async () => { if (await b.run("return document.getElementById('controls').hidden")) await b.touch(420, 195); };
+    await b.tap("#pause");
+    await b.waitFor("return Module.show.held", 5000, "the pause").catch(() => {});
+    await sleep(300);  // the music's clock stops a moment after the picture
+    const p1 = await b.run(kSample);
+    const lockPaused = await b.run("return brimvale.wakeLock && brimvale.wakeLock.released");
+    await sleep(1000);
+    const p2 = await b.run(kSample);
+    await showStrip();
+    await b.tap("#pause");
+    await b.waitFor("return !Module.show.held", 5000, "the resume").catch(() => {});
+    await sleep(700);
+    const p3 = await b.run(kSample);
+    const lock2 = await b.waitFor("return brimvale.wakeLock && !brimvale.wakeLock.released", 3000, "the wake lock again").catch(() => false);
+    // A hidden tab lets it go and a shown one takes it again (the browser's own release, played).
+    const setHidden = (hidden) => b.run(`Object.defineProperty(document, "visibilityState", { value: "${hidden ? "hidden" : "visible"}", configurable: true });
+      document.dispatchEvent(new Event("visibilitychange"));`);
+    await setHidden(true);
+    const lockHidden = await b.waitFor("return brimvale.wakeLock && brimvale.wakeLock.released", 3000, "the wake lock let go").catch(() => false);
+    await setHidden(false);
+    const lock3 = await b.waitFor("return brimvale.wakeLock && !brimvale.wakeLock.released", 3000, "the wake lock taken again").catch(() => false);
+    check(strip && p1.held && p1.audioPaused && p2.demo === p1.demo && Math.abs(p2.audio - p1.audio) < 1 && !p3.held && !p3.audioPaused && p3.demo > p2.demo + 300,
+      `a tap shows the controls; Pause holds the clock (${p1.demo.toFixed(0)} ms) and the music, Play lets both go`, JSON.stringify([strip, p1, p2, p3]));
+    check(lock1 && lockPaused && lock2 && lockHidden && lock3,
+      "the screen wake lock is held while playing, released on pause and in a hidden tab, taken again on play and when shown",
+      JSON.stringify([lock1, lockPaused, lock2, lockHidden, lock3, await b.run("return brimvale.wakeLockAnswer")]));
+    await showStrip();
+    await b.tap("#mute");
+    const muted = await b.waitFor(`return ${kMuted}`, 3000, "the mute").catch(() => false);
+    await showStrip();
+    await b.tap("#mute");
+    const unmuted = await b.waitFor(`return !${kMuted}`, 3000, "the sound back").catch(() => false);
+    check(muted && unmuted, "Mute silences the music and the same control brings it back", JSON.stringify([muted, unmuted]));
+
+    // Leave ends on the end card even in full screen; Play again by touch starts afresh.
+    await showStrip();
+    await b.tap("#leave");
+    const ended = await b.waitFor("return brimvale.ended && !document.getElementById('end').hidden", 5000, "the end card").catch(() => false);
+    const kAfterEnd = "return [!!document.fullscreenElement, brimvale.wakeLock && brimvale.wakeLock.released, document.getElementById('controls').hidden]";
+    await b.waitFor(`const a = (function () { ${kAfterEnd} })(); return !a[0] && a[1] && a[2]`, 5000, "full screen left").catch(() => {});
+    const afterEnd = await b.run(kAfterEnd);
+    await b.tap("#again");
+    await sleep(1500);
+    const again = await b.run(kSample);
+    check(ended && !afterEnd[0] && afterEnd[1] && afterEnd[2] && again.demo > 500 && again.demo < 3000 && !again.ended,
+      "Leave shows the end card (full screen left, wake lock released); Play again by touch plays from the start",
+      JSON.stringify([ended, afterEnd, again]));
+    // The browser's gestures stay off the picture: two spread fingers and a double tap. Tried in
+    // the page, not in full screen, where the browser zooms nothing anyway.
+    await b.pinch(420, 195);
+    await b.touch(420, 195, 2);
+    await sleep(500);
+    const pictureScale = await b.run("return visualViewport.scale");
+    check(plainScale > 1.05 && pictureScale === 1, `spread fingers zoom a plain page (to ${plainScale.toFixed(2)}) but not the picture`,
+      `plain page ${plainScale}, picture ${pictureScale}`);
+
+    // A browser that gives full screen only to videos (phones' browsers): "Yes" plays in the page.
+    await b.cdp("Page.addScriptToEvaluateOnNewDocument", { source:
+      "Object.defineProperty(Document.prototype, 'fullscreenEnabled', { get: () => false, configurable: true });" });
+    await b.go(`${pageUrl}?seed=1`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question without full screen");
+    const help = await b.run("return document.getElementById('questionhelp').textContent");
+    await b.tap("#yes");
+    await b.waitFor("return window.Module.show && Module.show.demoMs > 0", 30000, "the first frame without full screen");
+    const inPage = await b.run(`return [!!document.fullscreenElement, Module.canvas.width === Math.round(innerWidth * devicePixelRatio),
+      Module.canvas.height === Math.round(innerHeight * devicePixelRatio), brimvale.orientationAnswer]`);
+    check(!/Yes: full screen/.test(help) && /only videos/.test(help) && !inPage[0] && inPage[1] && inPage[2] && inPage[3] === "",
+      "without full screen for a page the question does not offer it and \"Yes\" plays in the page at the window's full size",
+      JSON.stringify([help, inPage]));
+    const errors = await severeLogs(b);
+    check(errors.length === 0, "no console errors", errors.join(" | "));
+  } finally {
+    await b.close();
+    console.log(`SUMMARY phone: ${passed} of ${checks} checks passed in ${((Date.now() - started) / 1000).toFixed(0)} s, one emulated phone ` +
+      `(390 x 844 CSS px at 3x, touch, turned to 844 x 390): the turn note, the canvas in both orientations, full screen's landscape request, ` +
+      `gestures kept off the picture, the touch controls (pause, play, mute, leave), the wake lock, Play again, a browser without full screen`);
+  }
+}
+
 // ---- per-window frame times of the whole show, live (not a check: BENCHMARKS.md) ----
 async function bench() {
   const source = fs.readFileSync(new URL("../../scenes/timeline.cpp", import.meta.url), "utf8");
@@ -699,9 +851,69 @@ async function bench() {
   }
 }
 
-const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound,soundsmall,fresh,firefox,webkit";
+// ---- what a frame costs the page, per timeline window (not a check: BENCHMARKS.md) ----
+// The whole show at 1024 x 768 on llvmpipe, traced: each animation-frame callback's wall time and
+// its thread's CPU time (the program's work and the WebGL calls it hands on, not the rasterising,
+// which the GPU process does; on two shared cores the wall time also holds the waits for a core).
+async function cost() {
+  const source = fs.readFileSync(new URL("../../scenes/timeline.cpp", import.meta.url), "utf8");
+  const bounds = source.match(/timelineBounds\[kTimelineWindows\] = \{([^}]*)\}/)[1].split(",").map(Number).filter((n) => n > 0);
+  const b = await openBrowser("cost", [], undefined, { perfLoggingPrefs: { enableNetwork: false, enablePage: false, traceCategories: "devtools.timeline" } });
+  const frames = [], stamps = [];
+  const drain = async () => {
+    for (const e of await b.log("performance")) {
+      const m = JSON.parse(e.message).message;
+      if (m.method !== "Tracing.dataCollected") continue;
+      const t = m.params;
+      if (t.name === "FireAnimationFrame" && t.ph === "X") frames.push([t.ts, t.dur, t.tdur]);
+      else if (t.name === "TimeStamp" && /^demo /.test(t.args.data.message)) stamps.push([t.ts, Number(t.args.data.message.slice(5))]);
+    }
+  };
+  try {
+    const [cw, ch] = (process.env.BRIMVALE_WEB_COST_SIZE || "1024x768").split("x").map(Number);
+    await b.cdp("Emulation.setDeviceMetricsOverride", { width: cw, height: ch, deviceScaleFactor: 1, mobile: false });
+    const from = process.env.BRIMVALE_WEB_COST_FROM;  // a late start, for a quicker look
+    await b.go(`${pageUrl}?seed=1${from ? `&from=${from}` : ""}`);
+    await b.waitFor("return !document.getElementById('question').hidden", 60000, "the question");
+    // Each of the program's callbacks marks its frame's demo time in the trace, from inside it.
+    await b.run(`const raf = window.requestAnimationFrame.bind(window);
+      window.requestAnimationFrame = (cb) => raf((t) => { cb(t); const s = Module.show; if (s && !s.held) console.timeStamp("demo " + s.demoMs); });`);
+    await b.click("#no");
+    while (!(await b.run("return brimvale.ended"))) {
+      await sleep(4000);
+      await drain();
+    }
+    await drain();
+  } finally {
+    await b.close();
+  }
+  // A frame's demo time is the stamp inside its callback.
+  stamps.sort((x, y) => x[0] - y[0]);
+  const timed = [];
+  let j = 0;
+  for (const [ts, dur, tdur] of frames.sort((x, y) => x[0] - y[0])) {
+    while (j < stamps.length && stamps[j][0] < ts) j++;
+    if (j < stamps.length && stamps[j][0] <= ts + dur) timed.push([stamps[j][1], dur / 1000, (tdur || 0) / 1000]);
+  }
+  const q = (v, p) => v[Math.min(v.length - 1, Math.floor(p * v.length))];
+  const row = (v) => [q(v, 0.5), q(v, 0.95), v[v.length - 1]].map((x) => x.toFixed(2).padStart(6)).join(" ");
+  console.log(`cost: ${timed.length} of ${frames.length} traced callbacks placed in the show; ms inside each callback`);
+  console.log("cost: window  frames  wall median p95 max   CPU median p95 max   CPU > 8 ms after 1 s");
+  const firstMs = timed.length ? timed[0][0] : 0;
+  for (let w = 0; w < bounds.length; w++) {
+    const lo = w ? bounds[w - 1] : 0;
+    const inWindow = timed.filter(([t]) => t >= lo && t < bounds[w]);
+    if (!inWindow.length) continue;
+    const wall = inWindow.map(([, d]) => d).sort((x, y) => x - y), cpu = inWindow.map(([, , c]) => c).sort((x, y) => x - y);
+    const over = inWindow.filter(([t, , c]) => t > firstMs + 1000 && c > 8).length;
+    console.log(`cost: ${String(w + 1).padStart(6)}  ${String(inWindow.length).padStart(6)}  ${row(wall)}  ${row(cpu)}  ${over}`);
+  }
+}
+
+const which = process.env.BRIMVALE_WEB_CHECKS || "stills,live,late,fullscreen,faults,sound,soundsmall,fresh,firefox,webkit,phone";
 for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart], ["fullscreen", fullScreen],
-  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["firefox", soundFirefox], ["webkit", soundWebKit], ["fresh", freshSound], ["bench", bench]]) {
+  ["faults", faults], ["sound", () => soundChromium("1280,1024")], ["soundsmall", () => soundChromium("480,380")], ["firefox", soundFirefox],
+  ["webkit", soundWebKit], ["fresh", freshSound], ["phone", phone], ["bench", bench], ["cost", cost]]) {
   if (!which.split(",").includes(name)) continue;
   try {
     await fn();
