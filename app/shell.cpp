@@ -10,7 +10,6 @@
 
 #include "app/messages.h"
 #include "app/startup.h"
-#include "platform/audio.h"
 #include "platform/platform.h"
 #include "render/angles.h"
 #include "render/material.h"
@@ -39,7 +38,6 @@ float camPitch = 0.0f;                        // Page Up/Page Down
 
 static bool quitRequested = false;             // the loop's quit flag
 static bool reachedEnd = false;                // the loop was left because the show had ended
-static bool loopWaiting = false;               // the last plain iteration found the window minimised
 int windowFailureStatus = 0;  // 1: no window or GL context
 
 // ---- window ----
@@ -208,39 +206,9 @@ void BeginLoop(double startMs) {
     demoTimeMs = startMs;
     quitRequested = false;
     reachedEnd = false;
-    loopWaiting = false;
 }
 
 bool LoopReachedEnd() { return reachedEnd; }
-
-// ---- the plain show ----
-bool MainLoopIteration() {
-    loopWaiting = false;
-    HandledMessage handled;
-    if (HandleWaitingMessage(handled)) return !handled.quit;
-    if (!active) {
-        // Minimised: the clock stands still and the caller may wait for the next message.
-        loopWaiting = true;
-        return true;
-    }
-    if (FrameWanted()) {
-        uint32_t t0 = GetTickCount();
-        StartMusicWithTitle(demoTimeMs);
-        DrawShowFrame();
-        PlatformSwapBuffers();
-        AdvanceClock(MsSinceTick(t0));
-    }
-    HandleFrameKeys();
-    return LoopGoesOn();
-}
-
-bool LoopWaiting() { return loopWaiting; }
-
-bool DesktopLoopIteration() {
-    if (!MainLoopIteration()) return false;
-    if (loopWaiting) PlatformWaitMessage();
-    return true;
-}
 
 void ResetDemoState() {
     SetClock(0.0, 0.0);

@@ -62,16 +62,6 @@ void BeginLoop(double startMs);
 // True once the loop was left because the show had ended, not by Escape or a close.
 bool LoopReachedEnd();
 
-// ---- the plain show ----
-// The loop of the show alone, without the player: one message handled, or one frame drawn and
-// presented (the music starting with the title), or nothing while minimised. Never blocks.
-// Returns false once the loop is to be left.
-bool MainLoopIteration();
-// True when the last iteration found the window minimised and nothing to do.
-bool LoopWaiting();
-// One iteration that then blocks until the next message while minimised, instead of spinning.
-bool DesktopLoopIteration();
-
 // Puts every module's carried state back to what a fresh process has after start-up: clock, keys,
 // camera, lighting toggle and latch, quit flag, pending messages, the real tick count, particles
 // (seeded afresh), fade and spin, the music-start flag, and the GL lighting and material a first

@@ -10,7 +10,8 @@ extern bool musicStarted;
 bool InitScene();
 void InitAudio();
 void StartMusicOnce();
-// The shell's music start: StartMusicOnce at the first frame at or past the title window's start.
+// The music start of a run without the player (offline frames): StartMusicOnce at the first frame
+// at or past the title window's start.
 void StartMusicWithTitle(double timeMs);
 // The track stopped and not yet started, as in a fresh run: it starts afresh with the title.
 void ResetMusic();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/offline.h"
+#include "app/player.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -62,7 +63,7 @@ TEST(LoopedShow, AfterTheResetTheFirstFrameIsAFreshProgramsAndNothingOldIsPendin
         HandleFrameKeys();
         demoTimeMs = 124100.0;
         int iterations = 0;  // the window's own first events come before the frame
-        while (MainLoopIteration() && iterations < 100) ++iterations;
+        while (LiveIteration() && iterations < 100) ++iterations;
         ASSERT_LT(iterations, 100) << "the loop did not end past the end of the show";
         PlatformPostMessage({WM_KEYDOWN, VK_ESCAPE, 0});
 
@@ -70,7 +71,7 @@ TEST(LoopedShow, AfterTheResetTheFirstFrameIsAFreshProgramsAndNothingOldIsPendin
         FrameComparison c = CompareWithReference(fresh, FirstFrame(), nullptr);
         EXPECT_EQ(c.largestDelta, 0) << c.differingShare * 100.0 << "% of pixels differ from the fresh first frame";
 
-        EXPECT_TRUE(MainLoopIteration());
+        EXPECT_TRUE(LiveIteration());
         EXPECT_EQ(keys[VK_ESCAPE], 0) << "a message from before the reset was still delivered";
     });
 }

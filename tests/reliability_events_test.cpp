@@ -50,7 +50,7 @@ protected:
         int n = 0;
         while (FramesRendered() == before && n < 1000) {
             ++n;
-            if (!MainLoopIteration()) break;
+            if (!LiveIteration()) break;
         }
         return n;
     }
@@ -69,10 +69,10 @@ TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread
     IterateToNextFrame();
     ASSERT_EQ(demoTimeMs, 20.0);
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Minimise));
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     ASSERT_FALSE(active);
-    ASSERT_TRUE(MainLoopIteration());
-    EXPECT_TRUE(LoopWaiting()) << "one iteration never blocks; it says the show is held";
+    ASSERT_TRUE(LiveIteration());
+    EXPECT_TRUE(LiveWaiting()) << "one iteration never blocks; it says the show is held";
 
     // Nothing is pending: the desktop loop must block, not spin, until another thread posts a key.
     std::thread poster([] {
@@ -84,7 +84,7 @@ TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread
     int iterations = 0;
     while (!keys[VK_RIGHT] && iterations < 100000) {
         ++iterations;
-        ASSERT_TRUE(DesktopLoopIteration());
+        ASSERT_TRUE(DesktopLiveIteration());
     }
     double cpuMs = ProcessCpuMs() - cpuStart;
     double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
@@ -105,7 +105,7 @@ TEST_F(EventPump, MinimisedLoopSleepsStillClockAndWakesForAPostFromAnotherThread
     iterations = 0;
     while (!active && iterations < 100000) {
         ++iterations;
-        ASSERT_TRUE(DesktopLoopIteration());
+        ASSERT_TRUE(DesktopLiveIteration());
     }
     restorer.join();
     EXPECT_TRUE(active);
@@ -135,7 +135,7 @@ TEST_F(EventPump, ResizeToZeroHeightGivesAViewportOfOneThenFollowsTheWayBack) {
 
 TEST_F(EventPump, MaximisingFromMinimisedRestoresAndTheViewFollowsTheNewSize) {
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Minimise));
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     ASSERT_FALSE(active);
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Maximise, 1600, 900));
     IterateToNextFrame();
@@ -156,7 +156,7 @@ TEST_F(EventPump, CloseMidShowEndsTheLoopBeforeAnotherFrame) {
     ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::Close));
     int frames = FramesRendered();
     int iterations = 0;
-    while (MainLoopIteration() && iterations < 10) ++iterations;
+    while (LiveIteration() && iterations < 10) ++iterations;
     EXPECT_LE(iterations, 2);  // the close, then the quit it posts
     EXPECT_EQ(FramesRendered(), frames);
     EXPECT_EQ(demoTimeMs, 60010.0);
@@ -165,7 +165,7 @@ TEST_F(EventPump, CloseMidShowEndsTheLoopBeforeAnotherFrame) {
 TEST_F(EventPump, HeldEscapeWithRepeatsEndsTheLoopWithoutAFrame) {
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(PlatformInjectEvent(PlatformEvent::KeyDown, VK_ESCAPE));
     int iterations = 0;
-    while (MainLoopIteration() && iterations < 10) ++iterations;
+    while (LiveIteration() && iterations < 10) ++iterations;
     EXPECT_EQ(iterations, 5);  // one message per iteration, then the quit
     EXPECT_EQ(FramesRendered(), 0);
     EXPECT_EQ(demoTimeMs, 0.0);
@@ -257,7 +257,7 @@ TEST_F(EventPump, TickCountWrappingMidShowKeepsTheClockAndTheShowEndsOnTime) {
         uint32_t before = fakeTicks;
         double clockBefore = demoTimeMs;
         int rendered = FramesRendered();
-        running = MainLoopIteration();
+        running = LiveIteration();
         if (FramesRendered() == rendered) continue;
         ++frames;
         wrapped = wrapped || fakeTicks < before;

@@ -21,11 +21,11 @@ using LoopTest = LoopFixture;
 }  // namespace
 
 TEST_F(LoopTest, ClockAddsEachFramesMeasuredDuration) {
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     EXPECT_EQ(frameMs, 10.0);
     EXPECT_EQ(demoTimeMs, 10.0);
     tickStep = 0;  // two reads within one tick add nothing
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     EXPECT_EQ(frameMs, 0.0);
     EXPECT_EQ(demoTimeMs, 10.0);
 }
@@ -33,17 +33,17 @@ TEST_F(LoopTest, ClockAddsEachFramesMeasuredDuration) {
 TEST_F(LoopTest, FrameAcrossTickWrapMeasuresItsRealLength) {
     fakeTicks = 0xFFFFFFF0u;
     tickStep = 32;
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     EXPECT_EQ(frameMs, 32.0);
     EXPECT_EQ(demoTimeMs, 32.0);
 }
 
 TEST_F(LoopTest, EndOfDemoRendersTheFrameThatStartsPastTheEndThenStops) {
     demoTimeMs = 124000.0;  // exactly the end: the show goes on
-    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(LiveIteration());
     EXPECT_EQ(FramesRendered(), 1);
     EXPECT_EQ(demoTimeMs, 124010.0);
-    EXPECT_FALSE(MainLoopIteration());  // starts above the end: rendered, then the loop ends
+    EXPECT_FALSE(LiveIteration());  // starts above the end: rendered, then the loop ends
     EXPECT_EQ(FramesRendered(), 2);
     EXPECT_EQ(demoTimeMs, 124020.0);
 }
@@ -52,7 +52,7 @@ TEST_F(LoopTest, EscapeEndsWithoutRenderingButStillHandlesKeys) {
     keys[VK_ESCAPE] = 1;
     keys['L'] = 1;
     keys[VK_RIGHT] = 1;
-    EXPECT_FALSE(MainLoopIteration());
+    EXPECT_FALSE(LiveIteration());
     EXPECT_EQ(FramesRendered(), 0);
     EXPECT_EQ(demoTimeMs, 0.0);
     EXPECT_EQ(lightingOn, 0);
@@ -62,13 +62,13 @@ TEST_F(LoopTest, EscapeEndsWithoutRenderingButStillHandlesKeys) {
 TEST_F(LoopTest, PendingMessagesAreHandledOneAtATimeBeforeAnyFrame) {
     PlatformPostMessage({WM_KEYDOWN, 'L', 0});
     PlatformPostMessage({WM_KEYUP, 'L', 0});
-    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(LiveIteration());
     EXPECT_EQ(keys['L'], 1);
     EXPECT_EQ(FramesRendered(), 0);
-    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(LiveIteration());
     EXPECT_EQ(keys['L'], 0);
     EXPECT_EQ(FramesRendered(), 0);
-    EXPECT_TRUE(MainLoopIteration());
+    EXPECT_TRUE(LiveIteration());
     EXPECT_EQ(FramesRendered(), 1);
 }
 

@@ -165,12 +165,12 @@ TEST_F(StartupLoop, MusicStartsOnceWithTheFirstLoopFrameAtOrPastTheTitle) {
     for (double t : {2000.0, 3000.0, 5999.0}) RenderFrame(t);
     EXPECT_FALSE(musicStarted) << "a scene started the music";
     tickStep = 500;  // frames at 0, 500, 1000, 1500, then 2000
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(MainLoopIteration());
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(LiveIteration());
     EXPECT_FALSE(musicStarted);
     EXPECT_EQ(audioPlayRequests, requests);
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     EXPECT_TRUE(musicStarted);
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(MainLoopIteration());
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(LiveIteration());
     EXPECT_EQ(audioPlayRequests, requests + 1);
     EXPECT_EQ(audioStreamsOpened, 1);
 }
@@ -178,8 +178,8 @@ TEST_F(StartupLoop, MusicStartsOnceWithTheFirstLoopFrameAtOrPastTheTitle) {
 TEST_F(StartupLoop, AFirstFramePastTheTitleWindowStillStartsTheMusic) {
     demoTimeMs = 1999.0;
     tickStep = 8000;  // the next frame begins at 9999, in window 3
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     EXPECT_FALSE(musicStarted);
-    ASSERT_TRUE(MainLoopIteration());
+    ASSERT_TRUE(LiveIteration());
     EXPECT_TRUE(musicStarted);
 }
