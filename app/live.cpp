@@ -39,7 +39,7 @@ static int keptWidth = 0;
 static int keptHeight = 0;
 
 // ---- keys and the window ----
-void UpdateMusicHold() { MusicPause(paused || !active); }
+void PauseMusicWhileHeld() { MusicPause(paused || !active); }
 
 bool LiveHeld() { return !active || paused; }
 
@@ -49,7 +49,7 @@ void PlayerKey(unsigned vk) {
     switch (vk) {
     case VK_SPACE:
         paused = !paused;
-        UpdateMusicHold();
+        PauseMusicWhileHeld();
         if (paused) ShowPausedPicture();
         break;
     case VK_HOME:
@@ -76,7 +76,7 @@ void FollowMusic(double timeMs) {
         // A late start (a stall, --from, a second time round) enters the track where the
         // picture is.
         if (trackMs > kMusicPositionBoundMs) MusicSeek(trackMs);
-        UpdateMusicHold();
+        PauseMusicWhileHeld();
         return;
     }
     double heard = MusicPositionMs();
@@ -218,7 +218,7 @@ void KeepPictureThenOverlay(double timeMs, double lastFrameMs) {
 
 // Restored while paused, the window shows the kept picture again.
 void LiveActiveChanged() {
-    UpdateMusicHold();
+    PauseMusicWhileHeld();
     if (paused && active) ShowPausedPicture();
 }
 

@@ -27,7 +27,7 @@ bool LiveHeld();
 void ClearPause();
 // Pauses or resumes the music with the loop: it plays only while the window is shown and the
 // show is not paused.
-void UpdateMusicHold();
+void PauseMusicWhileHeld();
 // Called before each live frame: starts the soundtrack at the first frame at or past the title
 // window's start, entering the track at the demo time, and re-positions it whenever it has
 // strayed further from the demo time than the mixer's position can be trusted.

@@ -29,8 +29,8 @@ static OfflineRun replay;                // a late start's replay, piece by piec
 static ShotsRun* shots = nullptr;        // a run of stills, piece by piece
 static bool firstLiveFrame = false;      // the first live frame is drawn at the start time itself
 static double pieceBudgetMs = kPieceMs;  // what the next piece may spend issuing its frames
-static bool holdNextFrame = false;       // the page asked for the next frame as a still
-static bool frameHeld = false;           // that frame stays on the canvas until the page lets it go
+static bool snapshotAsked = false;       // the page asked for the next frame as a snapshot
+static bool snapshotShown = false;       // that frame stays on the canvas until the page ends it
 static int playerStateShown = -1;        // pause and mute as the page was last told, -1 not yet
 static double clockShiftMs = 0.0;        // added to the next frame's duration, as a stall would be
 
@@ -80,25 +80,25 @@ static bool LiveFrame(double sinceMs, bool* held) {
     return true;
 }
 
-// The frame just drawn, written as /held.png by the program's own writer, then kept on the
-// canvas (no frame drawn, clock and music held, no pause mark) until the page lets it go: the
-// browser check compares it with what the page shows.
-static void HoldFrame() {
-    holdNextFrame = false;
+// The frame just drawn, written as /snapshot.png by the program's own writer, then kept on the
+// canvas (no frame drawn, clock and music held, no pause mark) until the page ends the snapshot:
+// the browser check compares it with what the page shows.
+static void TakeSnapshot() {
+    snapshotAsked = false;
     int w = 0, h = 0;
     PlatformDrawableSize(&w, &h);
     std::vector<uint8_t> rgba;
     ReadPicture(rgba, w, h);
-    if (!WritePng("/held.png", rgba, w, h)) PageFault("The held frame could not be written.");
-    frameHeld = true;
+    if (!WritePng("/snapshot.png", rgba, w, h)) PageFault("The snapshot could not be written.");
+    snapshotShown = true;
     MusicPause(true);
 }
 
-extern "C" void WebHoldNextFrame() { holdNextFrame = true; }
+extern "C" void WebSnapshotNextFrame() { snapshotAsked = true; }
 
-extern "C" void WebReleaseFrame() {
-    frameHeld = false;
-    UpdateMusicHold();
+extern "C" void WebEndSnapshot() {
+    snapshotShown = false;
+    PauseMusicWhileHeld();
 }
 
 // The page's controls show what the keys did, whichever hand pressed them.
@@ -154,7 +154,7 @@ static bool Frame(double sinceMs) {
         return false;
     }
     case Phase::Live: {
-        if (frameHeld) {
+        if (snapshotShown) {
             PagePublish(demoTimeMs, true);
             return true;
         }
@@ -169,7 +169,7 @@ static bool Frame(double sinceMs) {
         }
         PagePublish(demoTimeMs, held);
         TellPlayerState();
-        if (!held && holdNextFrame) HoldFrame();
+        if (!held && snapshotAsked) TakeSnapshot();
         return true;
     }
     case Phase::Over:

@@ -159,15 +159,15 @@
     fault: "",
     shotsStatus: null,
     pieces: 0,  // animation frames that ran a piece of a replay or of the stills
-    // "/shots/T.png", or "/held.png" after hold(): the frame the page shows now.
+    // "/shots/T.png", or "/snapshot.png" after snapshot(): the frame the page shows now.
     file(name) {
       const bytes = Module.FS.readFile(name);
       let text = "";
       for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
       return btoa(text);
     },
-    hold() { Module._WebHoldNextFrame(); },
-    release() { Module._WebReleaseFrame(); },
+    snapshot() { Module._WebSnapshotNextFrame(); },
+    endSnapshot() { Module._WebEndSnapshot(); },
     // The demo clock moved on by ms at the next frame, as a stall would (the check forces a
     // correction of the music with it).
     shiftClock(ms) { Module._WebShiftClock(ms); },

@@ -17,7 +17,7 @@ target_link_options(brimvale PRIVATE
   # The page starts the program after its question, with the options made from its URL.
   -sINVOKE_RUN=0
   -sEXIT_RUNTIME=0
-  -sEXPORTED_FUNCTIONS=_main,_WebPlayAgain,_WebHoldNextFrame,_WebReleaseFrame,_WebShiftClock
+  -sEXPORTED_FUNCTIONS=_main,_WebPlayAgain,_WebSnapshotNextFrame,_WebEndSnapshot,_WebShiftClock
   -sEXPORTED_RUNTIME_METHODS=callMain,FS
   --preload-file ${CMAKE_SOURCE_DIR}/data@/data
   ${BRIMVALE_WEB_LINK_EXTRA})

@@ -349,25 +349,25 @@ async function live() {
 
     // The page shows what the program drew: an opaque canvas, nothing of the page through it
     // (a page of another colour than the bars' black, so that a translucent canvas would show).
-    await b.run("document.documentElement.style.background = document.body.style.background = '#30c030'; brimvale.hold()");
-    await b.waitFor("return Module.show.held", 5000, "the held frame");
+    await b.run("document.documentElement.style.background = document.body.style.background = '#30c030'; brimvale.snapshot()");
+    await b.waitFor("return Module.show.held", 5000, "the snapshot");
     await sleep(300);
     const shot = decodePng(await b.screenshot());
-    const held = decodePng(Buffer.from(await b.run('return brimvale.file("/held.png")'), "base64"));
+    const snap = decodePng(Buffer.from(await b.run('return brimvale.file("/snapshot.png")'), "base64"));
     fs.writeFileSync(path.join(outDir, "screenshot.png"), await b.screenshot());
     let differing = 0, largest = 0;
-    for (let y = 0; y < held.h; y++)
-      for (let x = 0; x < held.w; x++)
+    for (let y = 0; y < snap.h; y++)
+      for (let x = 0; x < snap.w; x++)
         for (let k = 0; k < 3; k++) {
-          const d = Math.abs(shot.px[(y * shot.w + x) * 4 + k] - held.px[(y * held.w + x) * 4 + k]);
+          const d = Math.abs(shot.px[(y * shot.w + x) * 4 + k] - snap.px[(y * snap.w + x) * 4 + k]);
           if (d > largest) largest = d;
           if (d > 16) { differing++; break; }
         }
-    const share = differing / (held.w * held.h);
-    if (shot.w >= held.w && shot.h >= held.h && share <= 0.001)
-      pass(`screenshot: the page shows the ${held.w} x ${held.h} frame the program drew (largest channel difference ${largest})`);
-    else fail(`screenshot: ${(share * 100).toFixed(2)} % of the picture differs from the drawn frame (largest ${largest}; screenshot ${shot.w} x ${shot.h}, frame ${held.w} x ${held.h})`);
-    await b.run("brimvale.release()");
+    const share = differing / (snap.w * snap.h);
+    if (shot.w >= snap.w && shot.h >= snap.h && share <= 0.001)
+      pass(`screenshot: the page shows the ${snap.w} x ${snap.h} frame the program drew (largest channel difference ${largest})`);
+    else fail(`screenshot: ${(share * 100).toFixed(2)} % of the picture differs from the drawn frame (largest ${largest}; screenshot ${shot.w} x ${shot.h}, frame ${snap.w} x ${snap.h})`);
+    await b.run("brimvale.endSnapshot()");
 
     // Escape ends on the end card, even tapped quicker than a frame; Play again starts afresh.
     await b.key("\uE00C", 10);
