@@ -108,26 +108,26 @@ enum : unsigned { kKeyL = 'L', kKeyM = 'M' };
 // and F1 to F12 come by their ranges on both sides; F1 has a row for the page's blocking. Left and
 // right Shift and Ctrl are one key.
 // clang-format off
-#define PLATFORM_KEYS(X)                                                                                  \
-    X(VK_ESCAPE,  SDLK_ESCAPE,    "Escape",     false) /* ends the show (full screen takes the first) */ \
-    X(VK_PRIOR,   SDLK_PAGEUP,    "PageUp",     true)  /* camera pitch - */                              \
-    X(VK_NEXT,    SDLK_PAGEDOWN,  "PageDown",   true)  /* camera pitch + */                              \
-    X(VK_LEFT,    SDLK_LEFT,      "ArrowLeft",  true)  /* camera yaw - */                                \
-    X(VK_UP,      SDLK_UP,        "ArrowUp",    true)  /* camera forward */                              \
-    X(VK_RIGHT,   SDLK_RIGHT,     "ArrowRight", true)  /* camera yaw + */                                \
-    X(VK_DOWN,    SDLK_DOWN,      "ArrowDown",  true)  /* camera backward */                             \
-    X(VK_SPACE,   SDLK_SPACE,     " ",          true)  /* pause */                                       \
-    X(VK_HOME,    SDLK_HOME,      "Home",       true)  /* camera reset */                                \
-    X(VK_F1,      SDLK_F1,        "F1",         true)  /* overlay (the browser's help otherwise) */      \
-    X(VK_END,     SDLK_END,       "End",        true)  /* unused; the page would scroll */               \
-    X(VK_BACK,    SDLK_BACKSPACE, "Backspace",  false) /* unused */                                      \
-    X(VK_TAB,     SDLK_TAB,       "Tab",        false) /* unused; the page's focus moves */              \
-    X(VK_RETURN,  SDLK_RETURN,    "Enter",      false) /* unused */                                      \
-    X(VK_INSERT,  SDLK_INSERT,    "Insert",     false) /* unused */                                      \
-    X(VK_DELETE,  SDLK_DELETE,    "Delete",     false) /* unused */                                      \
-    X(VK_SHIFT,   SDLK_LSHIFT,    "Shift",      false) /* unused */                                      \
-    X(VK_SHIFT,   SDLK_RSHIFT,    "Shift",      false) /* right Shift: the same key */                   \
-    X(VK_CONTROL, SDLK_LCTRL,     "Control",    false) /* unused */                                      \
+#define PLATFORM_KEYS(X)                                                                                         \
+    X(VK_ESCAPE,  SDLK_ESCAPE,    "Escape",     false) /* ends the show (a full-screen page hears the second) */ \
+    X(VK_PRIOR,   SDLK_PAGEUP,    "PageUp",     true)  /* camera pitch - */                                      \
+    X(VK_NEXT,    SDLK_PAGEDOWN,  "PageDown",   true)  /* camera pitch + */                                      \
+    X(VK_LEFT,    SDLK_LEFT,      "ArrowLeft",  true)  /* camera yaw - */                                        \
+    X(VK_UP,      SDLK_UP,        "ArrowUp",    true)  /* camera forward */                                      \
+    X(VK_RIGHT,   SDLK_RIGHT,     "ArrowRight", true)  /* camera yaw + */                                        \
+    X(VK_DOWN,    SDLK_DOWN,      "ArrowDown",  true)  /* camera backward */                                     \
+    X(VK_SPACE,   SDLK_SPACE,     " ",          true)  /* pause */                                               \
+    X(VK_HOME,    SDLK_HOME,      "Home",       true)  /* camera reset */                                        \
+    X(VK_F1,      SDLK_F1,        "F1",         true)  /* overlay (the browser's help otherwise) */              \
+    X(VK_END,     SDLK_END,       "End",        true)  /* unused; the page would scroll */                       \
+    X(VK_BACK,    SDLK_BACKSPACE, "Backspace",  false) /* unused */                                              \
+    X(VK_TAB,     SDLK_TAB,       "Tab",        false) /* unused; the page's focus moves */                      \
+    X(VK_RETURN,  SDLK_RETURN,    "Enter",      false) /* unused */                                              \
+    X(VK_INSERT,  SDLK_INSERT,    "Insert",     false) /* unused */                                              \
+    X(VK_DELETE,  SDLK_DELETE,    "Delete",     false) /* unused */                                              \
+    X(VK_SHIFT,   SDLK_LSHIFT,    "Shift",      false) /* unused */                                              \
+    X(VK_SHIFT,   SDLK_RSHIFT,    "Shift",      false) /* right Shift: the same key */                           \
+    X(VK_CONTROL, SDLK_LCTRL,     "Control",    false) /* unused */                                              \
     X(VK_CONTROL, SDLK_RCTRL,     "Control",    false) /* right Ctrl: the same key */
 // clang-format on
 
