@@ -19,7 +19,6 @@
 
 // ---- constants ----
 static const char* const kClassName = "OpenGL";
-static const unsigned kKeyL = 76;
 static const float kCameraStep = 0.2f;     // units per frame along the view direction
 static const float kCameraTurnDeg = 0.5f;  // degrees per frame
 

@@ -8,8 +8,9 @@ function(brimvale_sources out root)
   # Entries, the system seam's sides and stb's implementation are chosen by each build.
   list(FILTER sources EXCLUDE REGEX "^app/(main|web_main)\\.cpp$|^platform/system_[a-z0-9]+\\.cpp$|^platform/stb_")
   if(EMSCRIPTEN)
-    # The browser has its own entry and its own platform side (the same calls over html5.h).
-    list(FILTER sources EXCLUDE REGEX "^app/demo_main\\.cpp$|^platform/(platform|audio|glext)\\.cpp$")
+    # The browser has its own entry and its own platform side (the same calls over html5.h); the
+    # audio front (audio.cpp) is in every build, over its side's output.
+    list(FILTER sources EXCLUDE REGEX "^app/demo_main\\.cpp$|^platform/(platform|audio_sdl|glext)\\.cpp$")
   else()
     list(FILTER sources EXCLUDE REGEX "^platform/[a-z]+_web\\.cpp$")
   endif()

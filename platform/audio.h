@@ -1,5 +1,6 @@
-// Audio stand-in: exactly the four calls the start-up and title scene rely on, over SDL2_mixer.
-// The stream is decoded as it plays, on the mixer's own thread.
+// Audio stand-in: exactly the four calls the start-up and title scene rely on, and the player's
+// controls, kept by audio.cpp in every build over SDL2_mixer on the desktop (the stream decoded as
+// it plays, on the mixer's own thread) or the page's Web Audio in a browser.
 #pragma once
 #include <cstdint>
 #include <vector>

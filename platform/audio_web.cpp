@@ -1,39 +1,21 @@
-// Audio in a web browser: the same calls as audio.cpp, over the Web Audio API. The page
-// (web/page.js) makes the audio context, decodes the MP3 once before its question and unlocks the
-// sound in the viewer's click; here the decoded track is played by one buffer source at a time.
+// Audio output in a web browser, over the Web Audio API; the rules over it are audio.cpp's. The
+// page (web/page.js) makes the audio context, decodes the MP3 once before its question and unlocks
+// the sound in the viewer's click; here the decoded track is played by one buffer source at a time.
 // The heard position comes from the context's own clock, so it holds at any frame rate; the
 // player (app/player.cpp) keeps it on the demo clock with the desktop's rules, and a correction
 // is a new source at the new offset, cross-faded, never a gap.
-#include "platform/audio.h"
+#include "platform/audio_output.h"
 
 #include <emscripten.h>
 
-#include <cstdio>
-#include <string>
-
 #include "platform/page.h"
 #include "platform/platform.h"
-#include "platform/platform_shared.h"
 
 // ---- constants ----
-static const uint32_t kAudioVersion = 0x02030000;  // version 2.3 in the high word
-// The context's clock is read to within one of its blocks (10-20 ms in the engines tried); the
-// bound is the player's: a drift past it moves the track.
-const double kMusicPositionBoundMs = 30.0;
 // Told to the player when the track can play but no source does (the decode came late, after a
 // retry): far past any demo time (a negative place would read as silence), so the player moves
 // the track to the picture at once.
 static const double kNotPlacedMs = 1.0e9;
-
-// ---- globals ----
-int audioStreamsOpened = 0;  // successful stream creations
-int audioPlayRequests = 0;   // play calls that reached a stream
-
-static bool deviceOpen = false;    // the page has an audio context
-static bool streamMade = false;    // handle 1 refers to the page's track
-static bool silentStream = false;  // offscreen: accepted, plays nothing
-static bool musicMuted = false;    // M key
-static std::string streamRefusal;  // what was wrong with the last soundtrack refused
 
 // ---- the voice (Module.music over the page's Module.sound) ----
 // A voice is one buffer source through its own gain; `anchor` is the context time at which track
@@ -168,73 +150,40 @@ EM_JS(void, JsAudioSeek, (double ms, double stamp), {
 });
 EM_JS(void, JsAudioMute, (int muted), { Module.music.out.gain.value = muted ? 0 : 1; });
 
-// ---- the four calls ----
-uint32_t BASS_GetVersion() { return kAudioVersion; }
-
-bool BASS_Init(int /*device*/, uint32_t /*frequency*/, uint32_t /*flags*/, void* /*window*/, void* /*reserved*/) {
-    if (deviceOpen) return true;
+// ---- the output ----
+bool OutputOpen(uint32_t /*frequency*/) {
     if (platformHeadless) return false;  // stills are silent, as the desktop's dummy driver
-    deviceOpen = JsAudioInit() != 0;     // no Web Audio: silent, as without an output device
-    return deviceOpen;
+    return JsAudioInit() != 0;           // no Web Audio: silent, as without an output device
 }
 
-// The page decodes data/brimvale.mp3 itself before it asks its question; the file is still
-// looked up and checked here, so a missing or broken one is told as on the desktop.
-HSTREAM BASS_StreamCreateFile(bool fromMemory, const char* file, uint64_t offset, uint64_t length, uint32_t /*flags*/) {
-    if (fromMemory || offset != 0 || length != 0 || streamMade || silentStream) return 0;
-    streamRefusal.clear();
-    std::string path = ResolveDataPath(file);
-    if (path.empty()) return 0;
-    if (!LooksLikeMp3(path.c_str())) {
-        streamRefusal = path + " is an MP3 the decoder refuses (no MP3 header at its start)";
-        return 0;
-    }
-    if (deviceOpen)
-        streamMade = true;
-    else
-        silentStream = true;
-    ++audioStreamsOpened;
-    return 1;
-}
+// The page decodes data/brimvale.mp3 itself before it asks its question; the file was looked up
+// and checked by the front, so a missing or broken one is told as on the desktop.
+std::string OutputLoad(const char* /*path*/) { return std::string(); }
 
-bool BASS_ChannelPlay(HSTREAM handle, bool /*restart*/) {
-    if (handle != 1) return false;
-    ++audioPlayRequests;
-    if (!streamMade) return silentStream;
+bool OutputPlay(bool /*restart*/) {
     JsAudioPlay(PlatformFrameStampMs());  // every play in the show starts the track afresh
     return true;
 }
 
-const char* StreamRefusal() { return streamRefusal.c_str(); }
+void OutputStop() { JsAudioStop(); }
 
-// ---- player controls ----
-void MusicStop() {
-    if (streamMade) JsAudioStop();
+bool OutputPaused() { return JsAudioHeld() != 0; }
+
+void OutputPause(bool paused) {
+    if (JsAudioPlaying()) JsAudioHold(paused ? 1 : 0);
 }
 
-void MusicPause(bool paused) {
-    if (!streamMade || !JsAudioPlaying() || paused == (JsAudioHeld() != 0)) return;
-    JsAudioHold(paused ? 1 : 0);
-}
+double OutputPositionMs() { return JsAudioPosition(PlatformFrameStampMs(), kNotPlacedMs); }
 
-double MusicPositionMs() { return streamMade ? JsAudioPosition(PlatformFrameStampMs(), kNotPlacedMs) : -1.0; }
-
-bool MusicSeek(double trackMs) {
-    if (!streamMade) return false;
+bool OutputSeek(double trackMs) {
     JsAudioSeek(trackMs, PlatformFrameStampMs());
     return true;
 }
 
-void MusicMute(bool muted) {
-    musicMuted = muted;
-    if (streamMade) JsAudioMute(muted ? 1 : 0);
-}
+void OutputMute(bool muted) { JsAudioMute(muted ? 1 : 0); }
 
-bool MusicMuted() { return musicMuted; }
-
-bool DecodeAudioFile(const char* /*path*/, std::vector<int16_t>& samples, int& channels, int& rate) {
+bool OutputDecode(const char* /*path*/, std::vector<int16_t>& /*samples*/, int& channels, int& rate) {
     // Tests and tools decode on the desktop; the page has nothing to decode for.
-    samples.clear();
     channels = rate = 0;
     return false;
 }

@@ -29,37 +29,19 @@ static std::deque<WindowMessage> pendingMessages;  // posted messages, handled b
 static std::mutex pendingLock;                     // messages may be posted from any thread
 static std::atomic<uint32_t> wakeEventType{0};     // SDL event that only wakes a waiting loop
 
-// ---- key translation: SDL key codes to the virtual-key codes the program uses ----
+// ---- key translation: SDL key codes to the virtual-key codes the program uses (platform.h) ----
 struct KeyMapping {
     SDL_Keycode sdl;
     unsigned vk;
 };
-static const KeyMapping keyTable[] = {
-    {SDLK_ESCAPE, VK_ESCAPE},  // ends the show
-    {SDLK_PAGEUP, VK_PRIOR},   // camera pitch -
-    {SDLK_PAGEDOWN, VK_NEXT},  // camera pitch +
-    {SDLK_LEFT, VK_LEFT},      // camera yaw -
-    {SDLK_UP, VK_UP},          // camera forward
-    {SDLK_RIGHT, VK_RIGHT},    // camera yaw +
-    {SDLK_DOWN, VK_DOWN},      // camera backward
-    {SDLK_BACKSPACE, 8},       // VK_BACK
-    {SDLK_TAB, 9},             // VK_TAB
-    {SDLK_RETURN, 13},         // VK_RETURN
-    {SDLK_SPACE, 32},          // VK_SPACE
-    {SDLK_END, 35},            // VK_END
-    {SDLK_HOME, 36},           // VK_HOME
-    {SDLK_INSERT, 45},         // VK_INSERT
-    {SDLK_DELETE, 46},         // VK_DELETE
-    {SDLK_LSHIFT, 16},         // VK_SHIFT
-    {SDLK_RSHIFT, 16},         // VK_SHIFT
-    {SDLK_LCTRL, 17},          // VK_CONTROL
-    {SDLK_RCTRL, 17},          // VK_CONTROL
-};
+#define PLATFORM_KEY_ROW(vk, sdl, dom, blocked) {sdl, vk},
+static const KeyMapping keyTable[] = {PLATFORM_KEYS(PLATFORM_KEY_ROW)};
+#undef PLATFORM_KEY_ROW
 
 static unsigned VirtualKeyFor(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + static_cast<unsigned>(key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<unsigned>(key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return 112 + static_cast<unsigned>(key - SDLK_F1);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + static_cast<unsigned>(key - SDLK_F1);
     for (const KeyMapping& m : keyTable)
         if (m.sdl == key) return m.vk;
     return 0;  // not a key the program knows: not reported
@@ -382,7 +364,7 @@ void PostQuitMessage(int code) { PlatformPostMessage({WM_QUIT, static_cast<uintp
 static SDL_Keycode SdlKeyFor(unsigned vk) {
     if (vk >= 'A' && vk <= 'Z') return SDLK_a + static_cast<SDL_Keycode>(vk - 'A');
     if (vk >= '0' && vk <= '9') return SDLK_0 + static_cast<SDL_Keycode>(vk - '0');
-    if (vk >= 112 && vk <= 123) return SDLK_F1 + static_cast<SDL_Keycode>(vk - 112);
+    if (vk >= VK_F1 && vk <= VK_F12) return SDLK_F1 + static_cast<SDL_Keycode>(vk - VK_F1);
     for (const KeyMapping& m : keyTable)
         if (m.vk == vk) return m.sdl;
     return SDLK_UNKNOWN;

@@ -77,20 +77,59 @@ enum : unsigned {
     WM_SYSCOMMAND = 274,
 };
 enum : unsigned { SC_SCREENSAVE = 0xF140, SC_MONITORPOWER = 0xF170 };
+// Virtual-key codes: every key the program knows. Letters are their upper-case codes ('A'),
+// digits their characters ('0').
 enum : unsigned {
+    VK_BACK = 8,
+    VK_TAB = 9,
+    VK_RETURN = 13,
+    VK_SHIFT = 16,
+    VK_CONTROL = 17,
     VK_ESCAPE = 27,
+    VK_SPACE = 32,
     VK_PRIOR = 33,
     VK_NEXT = 34,
+    VK_END = 35,
+    VK_HOME = 36,
     VK_LEFT = 37,
     VK_UP = 38,
     VK_RIGHT = 39,
     VK_DOWN = 40,
-    // The player's own keys, which the show does not use.
-    VK_SPACE = 32,
-    VK_HOME = 36,
-    VK_F1 = 112,
+    VK_INSERT = 45,
+    VK_DELETE = 46,
+    VK_F1 = 112,  // F1 to F12 in order
+    VK_F12 = 123,
 };
-enum : unsigned { kKeyM = 77 };  // letters are their upper-case codes
+enum : unsigned { kKeyL = 'L', kKeyM = 'M' };
+
+// The keys the program hears, one row a key: its virtual-key code, SDL's keycode (a bare token:
+// only platform.cpp, which includes SDL, expands that column), the browser's KeyboardEvent.key,
+// and whether the page stops the browser's own use of the key (scrolling, help). Letters, digits
+// and F1 to F12 come by their ranges on both sides; F1 has a row for the page's blocking. Left and
+// right Shift and Ctrl are one key.
+// clang-format off
+#define PLATFORM_KEYS(X)                                                                                         \
+    X(VK_ESCAPE,  SDLK_ESCAPE,    "Escape",     false) /* ends the show (a full-screen page hears the second) */ \
+    X(VK_PRIOR,   SDLK_PAGEUP,    "PageUp",     true)  /* camera pitch - */                                      \
+    X(VK_NEXT,    SDLK_PAGEDOWN,  "PageDown",   true)  /* camera pitch + */                                      \
+    X(VK_LEFT,    SDLK_LEFT,      "ArrowLeft",  true)  /* camera yaw - */                                        \
+    X(VK_UP,      SDLK_UP,        "ArrowUp",    true)  /* camera forward */                                      \
+    X(VK_RIGHT,   SDLK_RIGHT,     "ArrowRight", true)  /* camera yaw + */                                        \
+    X(VK_DOWN,    SDLK_DOWN,      "ArrowDown",  true)  /* camera backward */                                     \
+    X(VK_SPACE,   SDLK_SPACE,     " ",          true)  /* pause */                                               \
+    X(VK_HOME,    SDLK_HOME,      "Home",       true)  /* camera reset */                                        \
+    X(VK_F1,      SDLK_F1,        "F1",         true)  /* overlay (the browser's help otherwise) */              \
+    X(VK_END,     SDLK_END,       "End",        true)  /* unused; the page would scroll */                       \
+    X(VK_BACK,    SDLK_BACKSPACE, "Backspace",  false) /* unused */                                              \
+    X(VK_TAB,     SDLK_TAB,       "Tab",        false) /* unused; the page's focus moves */                      \
+    X(VK_RETURN,  SDLK_RETURN,    "Enter",      false) /* unused */                                              \
+    X(VK_INSERT,  SDLK_INSERT,    "Insert",     false) /* unused */                                              \
+    X(VK_DELETE,  SDLK_DELETE,    "Delete",     false) /* unused */                                              \
+    X(VK_SHIFT,   SDLK_LSHIFT,    "Shift",      false) /* unused */                                              \
+    X(VK_SHIFT,   SDLK_RSHIFT,    "Shift",      false) /* right Shift: the same key */                           \
+    X(VK_CONTROL, SDLK_LCTRL,     "Control",    false) /* unused */                                              \
+    X(VK_CONTROL, SDLK_RCTRL,     "Control",    false) /* right Ctrl: the same key */
+// clang-format on
 
 struct WindowMessage {
     unsigned message;

@@ -46,32 +46,15 @@ EM_JS(int, JsButtonFocused, (), {
     return e && e.tagName == "BUTTON" ? 1 : 0;
 });
 
-// ---- key translation: DOM key names to the virtual-key codes the program uses ----
+// ---- key translation: DOM key names to the virtual-key codes the program uses (platform.h) ----
 struct KeyMapping {
     const char* dom;  // KeyboardEvent.key
     unsigned vk;
     bool blocked;  // the browser's own use of the key (scrolling, help) is stopped
 };
-static const KeyMapping keyTable[] = {
-    {"Escape", VK_ESCAPE, false},    // ends the show (full screen takes the first one itself)
-    {"PageUp", VK_PRIOR, true},      // camera pitch -
-    {"PageDown", VK_NEXT, true},     // camera pitch +
-    {"ArrowLeft", VK_LEFT, true},    // camera yaw -
-    {"ArrowUp", VK_UP, true},        // camera forward
-    {"ArrowRight", VK_RIGHT, true},  // camera yaw +
-    {"ArrowDown", VK_DOWN, true},    // camera backward
-    {"Backspace", 8, false},         // VK_BACK
-    {"Tab", 9, false},               // VK_TAB
-    {"Enter", 13, false},            // VK_RETURN
-    {" ", VK_SPACE, true},           // pause
-    {"End", 35, true},               // VK_END
-    {"Home", VK_HOME, true},         // camera reset
-    {"Insert", 45, false},           // VK_INSERT
-    {"Delete", 46, false},           // VK_DELETE
-    {"Shift", 16, false},            // VK_SHIFT
-    {"Control", 17, false},          // VK_CONTROL
-    {"F1", VK_F1, true},             // overlay (the browser's help otherwise)
-};
+#define PLATFORM_KEY_ROW(vk, sdl, dom, blocked) {dom, vk, blocked},
+static const KeyMapping keyTable[] = {PLATFORM_KEYS(PLATFORM_KEY_ROW)};
+#undef PLATFORM_KEY_ROW
 
 static const KeyMapping* MappingFor(const char* key) {
     for (const KeyMapping& m : keyTable)
@@ -87,8 +70,8 @@ static unsigned VirtualKeyFor(const char* key) {
         if (c >= '0' && c <= '9') return static_cast<unsigned>(c);
     }
     if (key[0] == 'F' && key[1] >= '1' && key[1] <= '9') {
-        int n = atoi(key + 1);
-        if (n >= 1 && n <= 12) return 111 + static_cast<unsigned>(n);
+        unsigned vk = VK_F1 + static_cast<unsigned>(atoi(key + 1) - 1);  // "F1" is VK_F1
+        if (vk <= VK_F12) return vk;
     }
     const KeyMapping* m = MappingFor(key);
     return m ? m->vk : 0;  // not a key the program knows: not reported

@@ -119,6 +119,29 @@ TEST(StartupFresh, WithEveryFilePresentNothingIsReportedAndTheMusicWaits) {
     });
 }
 
+// A soundtrack is checked for its MP3 header with an output open as without one, so it is refused
+// in the same words everywhere; and the refusal speaks of the last creation only: one turned away
+// by the one-stream guard leaves none behind.
+TEST(StartupFresh, WithADeviceOpenAHeaderlessTrackIsRefusedAndAGuardRefusalLeavesNoStaleText) {
+    InFreshProcess([] {
+        ScratchDir dir("no_header");
+        const std::string noise = (dir / "noise.mp3").string();
+        std::ofstream(noise, std::ios::binary) << "neither an ID3 tag nor an MP3 frame sync at its start";
+        const std::string track = (fs::path(BRIMVALE_SOURCE_DIR) / "data" / "brimvale.mp3").string();
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "no output device: the case covers nothing";
+
+        EXPECT_EQ(BASS_StreamCreateFile(false, noise.c_str(), 0, 0, 0), 0u);
+        EXPECT_EQ(std::string(StreamRefusal()), noise + " is an MP3 the decoder refuses (no MP3 header at its start)");
+        EXPECT_EQ(BASS_StreamCreateFile(true, noise.c_str(), 0, 0, 0), 0u);  // from memory: the guard refuses
+        EXPECT_STREQ(StreamRefusal(), "");
+
+        EXPECT_EQ(BASS_StreamCreateFile(false, track.c_str(), 0, 0, 0), 1u);
+        EXPECT_EQ(BASS_StreamCreateFile(false, noise.c_str(), 0, 0, 0), 0u);  // a second stream: the guard again
+        EXPECT_STREQ(StreamRefusal(), "");
+        EXPECT_EQ(audioStreamsOpened, 1);
+    });
+}
+
 // The disk audio driver writes what the mixer plays, in real time, to a file: silence until the
 // first frame of the title window, the soundtrack from there on. The device is opened at start-up.
 TEST(StartupFresh, DiskAudioIsSilentUntilTheTitleAndCarriesTheSoundtrackAfter) {
