@@ -29,8 +29,8 @@ EM_JS(int, JsAudioInit, (), {
     var m = {
         ctx : ctx, out : out, voice : null, started : false, held : false, corrections : 0,
         base : 0,  // page time (ms) at which context time 0 is heard, as best seen
-        seenState : "",
-        kFadeS : 0.012, kLeadS : 0.15, kWindowMs : 2000
+        seenState : "", unsureSince : -1, baseSure : false,
+        kFadeS : 0.012, kLeadS : 0.15, kWindowMs : 2000, kUnsureMs : 3000
     };
     // Page time (ms) at which context time 0 is heard, from the last kWindowMs of readings. Where
     // the browser tells when its output is heard (getOutputTimestamp, on the page's clock and at
@@ -52,6 +52,13 @@ EM_JS(int, JsAudioInit, (), {
             m.seen = [];
         }
         var fromTime = m.stampsWrong || heard === null;
+        // A browser that tells when output is heard cannot for a moment after its device starts
+        // (the show's start, a resume), and currentTime with the latency it reports is then some
+        // hundred ms off: the heard place is unknown for that moment rather than corrected twice.
+        // One whose stamps never come is taken at its currentTime after kUnsureMs.
+        if (!fromTime || m.stampsWrong) m.unsureSince = -1;
+        else if (m.unsureSince < 0) m.unsureSince = now;
+        m.baseSure = m.unsureSince < 0 || now - m.unsureSince > m.kUnsureMs;
         var x = fromTime ? now - ctx.currentTime * 1000 + m.latencyMs() : heard;
         m.seen.push([ now, x, fromTime ]);
         while (m.seen[0][0] < now - m.kWindowMs || m.seen[0][2] != fromTime) m.seen.shift();
@@ -60,12 +67,14 @@ EM_JS(int, JsAudioInit, (), {
         return now;
     };
     // The one heard position: the track's place (ms) heard at page time `at` (now when at < 0),
-    // or -1 when nothing is heard (not started, ended, the context not running unless held).
+    // or -1 when nothing is heard (not started, ended, the context not running unless held) or
+    // where is not known yet.
     m.heardMs = function(at) {
         if (!m.started || !m.voice) return -1;
         var p;
         if (ctx.state === "running") {
             var now = m.heardBase();
+            if (!m.baseSure) return -1;
             p = (at >= 0 ? at : now) - m.base - m.voice.anchor * 1000;
         } else if (m.held) {
             p = (ctx.currentTime - m.voice.anchor) * 1000 - m.latencyMs();  // where it stands
@@ -132,6 +141,10 @@ EM_JS(int, JsAudioHeld, (), { return Module.music.held ? 1 : 0; });
 EM_JS(void, JsAudioHold, (int held), {
     var m = Module.music;
     m.held = !!held;
+    // The context's clock stands still while suspended, so readings from before say nothing of
+    // where it is heard after; none are taken meanwhile, so its state is never seen to change.
+    m.seen = [];
+    m.unsureSince = -1;
     if (held) Module.sound.ctx.suspend().catch(function() {});
     else Module.sound.resume();
 });
