@@ -323,14 +323,21 @@ async function live() {
     const h1 = await b.run(kSample);
     await sleep(1000);
     const h2 = await b.run(kSample);
+    const corrections = await b.run("return brimvale.sound().corrections");
     await b.key("\uE00D");
     await b.waitFor("return !Module.show.held", 5000, "the resume");
     await sleep(1000);
     const h3 = await b.run(kSample);
+    // What the device had rendered but not played when the context stopped comes back ahead of
+    // the picture by that much: one correction. A hold shorter than the window of readings the
+    // heard place is taken from once placed the music back by the hold's length, then again.
+    const h3gap = Math.abs(h3.audio - (h3.demo - kMusicStartMs));
+    const corrected = (await b.run("return brimvale.sound().corrections")) - corrections;
     if (h1.audioPaused && h2.audioPaused && h1.demo === h2.demo && Math.abs(h2.audio - h1.audio) < 1 &&
-        h3.demo > h2.demo + 500 && !h3.audioPaused)
-      pass(`live: Space holds the clock (${h1.demo.toFixed(0)} ms) and the music (${h1.audio.toFixed(0)} ms) for a second; Space again plays both on`);
-    else fail(`live: Space: held ${JSON.stringify(h1)} then ${JSON.stringify(h2)}, resumed ${JSON.stringify(h3)}`);
+        h3.demo > h2.demo + 500 && !h3.audioPaused && h3gap <= 150 && corrected <= 1)
+      pass(`live: Space holds the clock (${h1.demo.toFixed(0)} ms) and the music (${h1.audio.toFixed(0)} ms) for a second; Space again plays both on, ` +
+        `the music ${h3gap.toFixed(0)} ms from the demo time's place a second later after ${corrected} correction`);
+    else fail(`live: Space: held ${JSON.stringify(h1)} then ${JSON.stringify(h2)}, resumed ${JSON.stringify(h3)}, ${corrected} corrections after`);
 
     // The show's keys are the page's: the browser's own use of them (scrolling, help) is stopped.
     await b.run(`window.keysSeen = []; window.addEventListener("keydown", (e) => keysSeen.push([e.key, e.defaultPrevented]));`);
@@ -770,6 +777,8 @@ async function phone() {
     await b.tap("#pause");
     await b.waitFor("return !Module.show.held", 5000, "the resume").catch(() => {});
     await sleep(700);
+    // The device starts again before the music is heard: how long is the browser's, bounded.
+    await b.waitFor("return brimvale.sound().heardMs >= 0", 3000, "the music again").catch(() => {});
     const p3 = await b.run(kSample);
     const lock2 = await b.waitFor("return brimvale.wakeLock && !brimvale.wakeLock.released", 3000, "the wake lock again").catch(() => false);
     // A hidden tab lets it go and a shown one takes it again (the browser's own release, played).
