@@ -29,7 +29,7 @@ EM_JS(int, JsAudioInit, (), {
     var m = {
         ctx : ctx, out : out, voice : null, started : false, held : false, corrections : 0,
         base : 0,  // page time (ms) at which context time 0 is heard, as best seen
-        seenState : "", unsureSince : -1, baseSure : false,
+        seenState : "", unsureSince : -1,
         kFadeS : 0.012, kLeadS : 0.15, kWindowMs : 2000, kUnsureMs : 3000
     };
     // Page time (ms) at which context time 0 is heard, from the last kWindowMs of readings. Where
@@ -58,7 +58,6 @@ EM_JS(int, JsAudioInit, (), {
         // One whose stamps never come is taken at its currentTime after kUnsureMs.
         if (!fromTime || m.stampsWrong) m.unsureSince = -1;
         else if (m.unsureSince < 0) m.unsureSince = now;
-        m.baseSure = m.unsureSince < 0 || now - m.unsureSince > m.kUnsureMs;
         var x = fromTime ? now - ctx.currentTime * 1000 + m.latencyMs() : heard;
         m.seen.push([ now, x, fromTime ]);
         while (m.seen[0][0] < now - m.kWindowMs || m.seen[0][2] != fromTime) m.seen.shift();
@@ -74,7 +73,7 @@ EM_JS(int, JsAudioInit, (), {
         var p;
         if (ctx.state === "running") {
             var now = m.heardBase();
-            if (!m.baseSure) return -1;
+            if (m.unsureSince >= 0 && now - m.unsureSince <= m.kUnsureMs) return -1;
             p = (at >= 0 ? at : now) - m.base - m.voice.anchor * 1000;
         } else if (m.held) {
             p = (ctx.currentTime - m.voice.anchor) * 1000 - m.latencyMs();  // where it stands
@@ -140,11 +139,13 @@ EM_JS(void, JsAudioStop, (), {
 EM_JS(int, JsAudioHeld, (), { return Module.music.held ? 1 : 0; });
 EM_JS(void, JsAudioHold, (int held), {
     var m = Module.music;
-    m.held = !!held;
     // The context's clock stands still while suspended, so readings from before say nothing of
     // where it is heard after; none are taken meanwhile, so its state is never seen to change.
-    m.seen = [];
-    m.unsureSince = -1;
+    if (m.held !== !!held) {
+        m.seen = [];
+        m.unsureSince = -1;
+    }
+    m.held = !!held;
     if (held) Module.sound.ctx.suspend().catch(function() {});
     else Module.sound.resume();
 });
