@@ -9,7 +9,7 @@ import fs from "node:fs";
 import path from "node:path";
 import zlib from "node:zlib";
 import { decodeTrack, judge, record } from "./hearing.mjs";
-import { openFirefox } from "./marionette.mjs";
+import { openFirefox, within } from "./marionette.mjs";
 
 const [driver, pageUrl, barePageUrl, times, framesDir, outDir] = process.argv.slice(2);
 // Software WebGL either way: Mesa's llvmpipe under Chromium's ANGLE (the rasteriser the reference
@@ -335,9 +335,8 @@ async function live() {
     await b.waitFor("return !Module.show.held", 5000, "the resume");
     await sleep(1000);
     const h3 = await b.run(kSample);
-    // What the device had rendered but not played when the context stopped comes back ahead of
-    // the picture by that much: one correction. A hold shorter than the window of readings the
-    // heard place is taken from once placed the music back by the hold's length, then again.
+    // After a resume the music is moved onto the picture once. A hold shorter than the window of
+    // readings the heard place is taken from once placed it back by the hold's length, then again.
     const h3gap = Math.abs(h3.audio - (h3.demo - kMusicStartMs));
     const corrected = (await b.run("return brimvale.sound().corrections")) - corrections;
     if (h1.audioPaused && h2.audioPaused && h1.demo === h2.demo && Math.abs(h2.audio - h1.audio) < 1 &&
@@ -953,17 +952,10 @@ for (const [name, fn] of [["stills", stills], ["live", live], ["late", lateStart
   if (!which.split(",").includes(name)) continue;
   // A browser that stops answering fails its group, and the check goes on to the next.
   const limitMs = (name === "bench" || name === "cost" ? 40 : 12) * 60000;
-  let timer;
-  const run = fn();
-  run.catch(() => {});
   try {
-    await Promise.race([run, new Promise((ok, bad) => {
-      timer = setTimeout(() => bad(new Error(`not finished after ${limitMs / 60000} min: given up`)), limitMs);
-    })]);
+    await within(fn(), limitMs, () => new Error(`not finished after ${limitMs / 60000} min: given up`));
   } catch (e) {
     fail(`${name}: ${e.message}`);
-  } finally {
-    clearTimeout(timer);
   }
 }
 if (summaries.length) fs.writeFileSync(path.join(outDir, "summary.txt"), summaries.join("\n") + "\n");

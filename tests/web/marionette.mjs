@@ -10,6 +10,15 @@ const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 // The browser, not the page, failed: it did not start, died, or stopped answering.
 const lost = (text) => Object.assign(new Error(text), { browserLost: true });
 
+// `promise`, or the error `late()` makes once `ms` have passed; a promise left behind that fails
+// later is nobody's concern.
+export function within(promise, ms, late) {
+  let timer;
+  promise.catch(() => {});
+  return Promise.race([promise, new Promise((ok, bad) => { timer = setTimeout(() => bad(late()), ms); })])
+    .finally(() => clearTimeout(timer));
+}
+
 // Firefox ESR on `display`, its profile under `dir`; resolves to a session (see the end). Firefox
 // keeps a 30-40 ms audio buffer whatever a page asks, which a busy two-core CI machine runs dry:
 // PulseAudio's own setting gives it 100 ms (a viewer's machine is not this busy).
@@ -109,10 +118,7 @@ export async function openFirefox(dir, display, width, height) {
     kill();
   };
   try {
-    let timer;
-    await Promise.race([greeting, new Promise((ok, bad) => {
-      timer = setTimeout(() => bad(lost(`Firefox sent no greeting in 60 s: ${said()}`)), 60000);
-    })]).finally(() => clearTimeout(timer));
+    await within(greeting, 60000, () => lost(`Firefox sent no greeting in 60 s: ${said()}`));
     await send("WebDriver:NewSession", { capabilities: { alwaysMatch: { pageLoadStrategy: "normal" } } });
     await send("WebDriver:SetTimeouts", { pageLoad: 120000, script: 60000 });
   } catch (e) {
